@@ -1,0 +1,3 @@
+#include "settings/Settings.h"
+
+Settings settings = initialSettings;

@@ -1,0 +1,15 @@
+// Transfers between the settings record and plugin.ini beside the library.
+#pragma once
+
+#include "plugin/VisModule.h"
+
+constexpr int iniPathSize = 260;
+
+// Fills path with "<directory of the library>\plugin.ini". Returns false, with
+// an empty path, when the library's path cannot be had or the name does not fit.
+bool BuildIniPath(const VisModule* module, char (&path)[iniPathSize]);
+
+// Both act on the section named by the record's description; the Spheres-only
+// keys travel only while the Spheres module is active.
+void LoadSettings(const VisModule* module);
+void SaveSettings(const VisModule* module);

@@ -1,0 +1,19 @@
+// Helpers shared by the Windows test programs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Path of the built vis_brim.dll, as handed to the test program by ctest.
+const std::string& PluginPath();
+
+// A Unix path from the build tree turned into a Windows one (Z: maps the root).
+std::string ToWindowsPath(const std::string& path);
+
+std::string ReadFileText(const std::string& path);
+void WriteFileText(const std::string& path, const std::string& text);
+bool FileExists(const std::string& path);
+
+// Directory of the running test program, with its closing backslash.
+std::string ProgramDirectory();
