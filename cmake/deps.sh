@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make libgtest-dev googletest python3
+    cmake g++ make libgtest-dev googletest python3 libgl-dev libglu1-mesa-dev
     g++-mingw-w64-i686
     wine wine32:i386
     xvfb xauth

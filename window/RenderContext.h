@@ -1,0 +1,26 @@
+// The window's OpenGL rendering context and the fixed GL state of the scenes.
+#pragma once
+
+#include "scenes/Gl.h"
+
+// Made by the set-up of the box modules; null when there is none to draw with.
+extern GLUquadric* sphereQuadric;
+
+// Client-area size as last recorded.
+extern int clientWidth;
+extern int clientHeight;
+
+// Ends a frame: glFinish, then the buffer swap on windowDC.
+void PresentFrame();
+
+#ifdef _WIN32
+extern HDC windowDC;
+extern HGLRC renderContext;
+
+void CreateRenderContext(HWND window);
+void SetupPixelFormat(HDC dc);
+void SetupSceneTextured();
+void SetupSceneQuadric();
+void ResizeViewport(int width, int height);
+void ReleaseRenderContext();
+#endif
