@@ -1,0 +1,383 @@
+// brimhost: stands in for the player. Loads a visualization plug-in, runs one
+// of its modules on one thread as the player does, and can save the frames.
+#include "host/FrameCapture.h"
+#include "host/HostOptions.h"
+#include "host/ImageFile.h"
+#include "host/SampleBytes.h"
+#include "host/SignalSource.h"
+#include "plugin/VisModule.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using HeaderGetter = VisHeader* (*)();
+
+// Set when the user closes the host window, to tell that quit message apart
+// from the plug-in's.
+bool hostWindowClosed = false;
+long keyMessages = 0;
+
+enum class RunEnd {
+    QuitMessage,
+    HostClosed,
+    RenderResult,
+    FrameLimit,
+    TimeLimit,
+    CaptureFailed,
+};
+
+struct Plugin {
+    HMODULE library = nullptr;
+    VisHeader* header = nullptr;
+};
+
+struct Capture {
+    HWND window = nullptr;
+    long written = 0;
+};
+
+int Fail(int code, const std::string& message)
+{
+    std::fprintf(stderr, "brimhost: %s\n", message.c_str());
+    return code;
+}
+
+std::string ErrorText(DWORD error)
+{
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                   sizeof(text), nullptr);
+    std::string result = "error " + std::to_string(error);
+    std::string message = text;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return message.empty() ? result : result + ": " + message;
+}
+
+double Seconds()
+{
+    static LARGE_INTEGER frequency = {};
+    if (frequency.QuadPart == 0)
+        QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+LRESULT OnClose()
+{
+    // The loop ends and calls Quit while this window, the plug-in window's
+    // owner, still exists; it is destroyed after.
+    hostWindowClosed = true;
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT CALLBACK HostWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        return OnClose();
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        ++keyMessages;
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND CreateHostWindow(HINSTANCE instance, const char* title)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = HostWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = "BrimwaveHost";
+    if (RegisterClassA(&windowClass) == 0)
+        return nullptr;
+    // Off to the side of where plug-in windows usually open, so a capture
+    // never sees it.
+    HWND window = CreateWindowExA(0, "BrimwaveHost", title, WS_OVERLAPPEDWINDOW, 760, 600, 420, 160, nullptr,
+                                  nullptr, instance, nullptr);
+    if (window != nullptr)
+        ShowWindow(window, SW_SHOWNOACTIVATE);
+    return window;
+}
+
+int LoadPlugin(const std::string& path, Plugin& plugin)
+{
+    plugin.library = LoadLibraryA(path.c_str());
+    if (plugin.library == nullptr)
+        return Fail(exitLoadFailed, "cannot load '" + path + "' (" + ErrorText(GetLastError()) + ")");
+    // Through void*: FARPROC has a different (stdcall) signature.
+    auto getHeader = reinterpret_cast<HeaderGetter>(
+        reinterpret_cast<void*>(GetProcAddress(plugin.library, "winampVisGetHeader")));
+    if (getHeader == nullptr)
+        return Fail(exitNoExport, "'" + path + "' does not export winampVisGetHeader");
+    plugin.header = getHeader();
+    if (plugin.header == nullptr)
+        return Fail(exitBadHeader, "winampVisGetHeader returned no header");
+    if (plugin.header->version != visHeaderVersion) {
+        char version[16];
+        std::snprintf(version, sizeof(version), "0x%X", static_cast<unsigned>(plugin.header->version));
+        return Fail(exitBadHeader, std::string("header version ") + version + ", expected 0x101");
+    }
+    if (plugin.header->getModule == nullptr)
+        return Fail(exitBadHeader, "the header has no module getter");
+    return exitOk;
+}
+
+const char* Text(const char* text)
+{
+    return text != nullptr ? text : "(no description)";
+}
+
+int ListModules(const Plugin& plugin)
+{
+    std::printf("%s\n", Text(plugin.header->description));
+    // The player stops at the first index without a record.
+    for (int index = 0; index < 256; ++index) {
+        VisModule* module = plugin.header->getModule(index);
+        if (module == nullptr)
+            break;
+        std::printf("%d: %s\n", index, Text(module->description));
+    }
+    return exitOk;
+}
+
+int PrepareSignal(const HostOptions& options, SignalSource& source)
+{
+    source.kind = options.signal;
+    if (options.signal != SignalKind::WavFile)
+        return exitOk;
+    std::string error;
+    if (!LoadWavFile(options.wavPath, source.wav, error))
+        return Fail(exitBadWav, "cannot use '" + options.wavPath + "': " + error);
+    source.rate = source.wav.rate;
+    return exitOk;
+}
+
+// How far the signal moves on per frame, in samples: the time that the
+// pacing gives a frame, or one whole block when unpaced.
+double SamplesPerFrame(const HostOptions& options, const VisModule& module, int rate)
+{
+    switch (options.pacing) {
+    case Pacing::TargetFps:
+        return rate / options.fps;
+    case Pacing::ModuleDelay:
+        if (module.delayMs > 0)
+            return rate * module.delayMs / 1000.0;
+        break;
+    case Pacing::Unpaced:
+        break;
+    }
+    return blockSamples;
+}
+
+std::string CapturePath(const std::string& folder, long frame, const char* extension)
+{
+    char name[32];
+    std::snprintf(name, sizeof(name), "frame_%06ld.%s", frame, extension);
+    const char last = folder.back();
+    return folder + (last == '\\' || last == '/' ? "" : "\\") + name;
+}
+
+bool CaptureFrame(const HostOptions& options, Capture& capture, long frame)
+{
+    RgbImage image;
+    // A minimised window has no client area: nothing to save, not a failure.
+    if (!IsWindow(capture.window) || !CaptureClientArea(capture.window, image))
+        return true;
+    if (options.capturePng && !WriteBinaryFile(CapturePath(options.captureDir, frame, "png"), EncodePng(image)))
+        return false;
+    if (options.captureBmp && !WriteBinaryFile(CapturePath(options.captureDir, frame, "bmp"), EncodeBmp(image)))
+        return false;
+    ++capture.written;
+    return true;
+}
+
+// Sleeps as the pacing asks after frame number `frames` (1-based).
+void Pace(const HostOptions& options, const VisModule& module, double start, long frames)
+{
+    switch (options.pacing) {
+    case Pacing::ModuleDelay:
+        Sleep(module.delayMs > 0 ? static_cast<DWORD>(module.delayMs) : 0);
+        break;
+    case Pacing::TargetFps: {
+        const double wait = start + frames / options.fps - Seconds();
+        if (wait > 0)
+            Sleep(static_cast<DWORD>(wait * 1000.0));
+        break;
+    }
+    case Pacing::Unpaced:
+        break;
+    }
+}
+
+const char* EndText(RunEnd end)
+{
+    switch (end) {
+    case RunEnd::QuitMessage: return "the plug-in posted the quit message";
+    case RunEnd::HostClosed: return "the host window was closed";
+    case RunEnd::RenderResult: return "Render returned non-zero";
+    case RunEnd::FrameLimit: return "frame limit reached";
+    case RunEnd::TimeLimit: return "time limit reached";
+    case RunEnd::CaptureFailed: return "a frame could not be written";
+    }
+    return "";
+}
+
+// The player's loop: a waiting message is taken and dispatched instead of a
+// frame; otherwise fresh sample bytes, Render, and the pause.
+int RunLoop(const HostOptions& options, VisModule* module, const SignalSource& source, Capture& capture)
+{
+    const double samplesPerFrame = SamplesPerFrame(options, *module, source.rate);
+    std::int16_t left[blockSamples];
+    std::int16_t right[blockSamples];
+    long frames = 0;
+    WPARAM quitCode = 0;
+    int renderResult = 0;
+    RunEnd end = RunEnd::QuitMessage;
+    const double start = Seconds();
+    for (;;) {
+        MSG message;
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quitCode = message.wParam;
+                end = hostWindowClosed ? RunEnd::HostClosed : RunEnd::QuitMessage;
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+            continue;
+        }
+        if (options.seconds > 0 && Seconds() - start >= options.seconds) {
+            end = RunEnd::TimeLimit;
+            break;
+        }
+        FillBlock(source, static_cast<long long>(frames * samplesPerFrame + 0.5), left, right);
+        WriteRecordBytes(left, right, *module);
+        renderResult = module->Render(module);
+        ++frames;
+        if (!options.captureDir.empty() && frames % options.captureEvery == 0 &&
+            !CaptureFrame(options, capture, frames)) {
+            end = RunEnd::CaptureFailed;
+            break;
+        }
+        if (renderResult != 0) {
+            end = RunEnd::RenderResult;
+            break;
+        }
+        if (options.frames > 0 && frames >= options.frames) {
+            end = RunEnd::FrameLimit;
+            break;
+        }
+        Pace(options, *module, start, frames);
+    }
+    const double elapsed = Seconds() - start;
+
+    std::printf("ended: %s", EndText(end));
+    if (end == RunEnd::QuitMessage)
+        std::printf(" (code %u)", static_cast<unsigned>(quitCode));
+    if (end == RunEnd::RenderResult)
+        std::printf(" (%d)", renderResult);
+    std::printf("\nframes: %ld  seconds: %.3f  fps: %.1f\n", frames, elapsed, elapsed > 0 ? frames / elapsed : 0.0);
+    if (!options.captureDir.empty())
+        std::printf("captured: %ld\n", capture.written);
+    std::printf("key messages received: %ld\n", keyMessages);
+    if (end == RunEnd::CaptureFailed)
+        return Fail(exitCaptureFailed, "cannot write frame " + std::to_string(frames) + " into '" +
+                                           options.captureDir + "'");
+    return exitOk;
+}
+
+int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
+{
+    SignalSource source;
+    const int signalResult = PrepareSignal(options, source);
+    if (signalResult != exitOk)
+        return signalResult;
+    if (!options.captureDir.empty() && !CreateDirectoryA(options.captureDir.c_str(), nullptr) &&
+        GetLastError() != ERROR_ALREADY_EXISTS)
+        return Fail(exitCaptureFailed, "cannot create '" + options.captureDir + "' (" + ErrorText(GetLastError()) + ")");
+    module->sampleRate = source.rate;
+    module->channelCount = 2;
+
+    const int initResult = module->Init(module);
+    if (initResult != 0)
+        return Fail(exitInitFailed, "Init of module " + std::to_string(options.module) + " returned " +
+                                        std::to_string(initResult));
+
+    Capture capture;
+    capture.window = FindPluginWindow(hostWindow);
+    int result = exitOk;
+    if (options.width > 0 && (capture.window == nullptr || !SetClientSize(capture.window, options.width, options.height)))
+        std::fprintf(stderr, "brimhost: warning: could not give the plug-in window a %dx%d client area\n",
+                     options.width, options.height);
+    if (!options.captureDir.empty() && capture.window == nullptr)
+        result = Fail(exitCaptureFailed, "the plug-in opened no window to capture");
+    else
+        result = RunLoop(options, module, source, capture);
+    module->Quit(module);
+    return result;
+}
+
+int Run(const HostOptions& options)
+{
+    Plugin plugin;
+    int result = LoadPlugin(options.pluginPath, plugin);
+    if (result == exitOk && options.list)
+        result = ListModules(plugin);
+    if (result != exitOk || options.list) {
+        if (plugin.library != nullptr)
+            FreeLibrary(plugin.library);
+        return result;
+    }
+
+    VisModule* module = plugin.header->getModule(options.module);
+    if (module == nullptr) {
+        FreeLibrary(plugin.library);
+        return Fail(exitBadModule, "the plug-in has no module " + std::to_string(options.module) +
+                                       " (--list shows the modules)");
+    }
+    const std::string title = std::string("brimhost - ") + Text(module->description);
+    HWND hostWindow = CreateHostWindow(GetModuleHandleA(nullptr), title.c_str());
+    if (hostWindow == nullptr) {
+        FreeLibrary(plugin.library);
+        return Fail(exitHostWindow, "cannot create the host window (" + ErrorText(GetLastError()) + ")");
+    }
+    module->hostWindow = hostWindow;
+    module->instance = plugin.library;
+
+    if (options.config)
+        module->Config(module);
+    else
+        result = RunModule(options, module, hostWindow);
+    DestroyWindow(hostWindow);
+    FreeLibrary(plugin.library);
+    return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const ParsedOptions parsed = ParseHostOptions(argc, argv);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "brimhost: %s\n(brimhost.exe --help lists the options and exit codes)\n",
+                     parsed.error.c_str());
+        return exitUsage;
+    }
+    if (parsed.options.help) {
+        std::printf("%s", HostUsage());
+        return exitOk;
+    }
+    const int result = Run(parsed.options);
+    std::fflush(stdout);
+    return result;
+}

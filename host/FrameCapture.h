@@ -1,0 +1,19 @@
+// Finding the plug-in's window and copying what it shows.
+#pragma once
+
+#include "host/ImageFile.h"
+
+#include <windows.h>
+
+// The visible top-level window of this thread that the host window owns;
+// failing that, any other visible top-level window of this thread. Null when
+// there is none.
+HWND FindPluginWindow(HWND hostWindow);
+
+// Copies the window's client area through its window DC. A GL window's front
+// buffer reads black through glReadPixels under Wine, but GDI sees the
+// presented frame. False when the client area is empty or GDI fails.
+bool CaptureClientArea(HWND window, RgbImage& image);
+
+// Gives the window a client area of width x height, keeping its place.
+bool SetClientSize(HWND window, int width, int height);

@@ -1,0 +1,62 @@
+// Command line of brimhost: what to load, which module, how long, how fast,
+// where the frames go.
+#pragma once
+
+#include <string>
+
+// Exit codes, one per kind of failure, so scripts and tests can tell them apart.
+enum HostExitCode {
+    exitOk = 0,
+    exitUsage = 1,          // unknown option or bad value
+    exitLoadFailed = 2,     // the DLL could not be loaded
+    exitNoExport = 3,       // no winampVisGetHeader
+    exitBadHeader = 4,      // null header or a version other than 0x101
+    exitBadModule = 5,      // the getter gave no record for the index
+    exitInitFailed = 6,     // Init returned non-zero
+    exitBadWav = 7,         // the --wav file could not be used
+    exitCaptureFailed = 8,  // no window to capture or a frame could not be written
+    exitHostWindow = 9,     // the host's own window could not be made
+};
+
+enum class Pacing {
+    ModuleDelay,  // Sleep(delayMs) after each Render, as the player does
+    TargetFps,    // sleep until the next frame's deadline
+    Unpaced,      // no sleep at all, for measuring
+};
+
+enum class SignalKind {
+    Synthesized,
+    Silence,
+    WavFile,
+};
+
+struct HostOptions {
+    std::string pluginPath;
+    int module = 0;
+    bool list = false;
+    bool config = false;
+    bool help = false;
+    long frames = 0;         // 0: no frame limit
+    double seconds = 0.0;    // 0: no time limit
+    Pacing pacing = Pacing::ModuleDelay;
+    double fps = 0.0;        // with Pacing::TargetFps
+    int width = 0;           // 0: leave the plug-in's window as it opened
+    int height = 0;
+    std::string captureDir;  // empty: no capture
+    long captureEvery = 1;
+    bool capturePng = true;
+    bool captureBmp = false;
+    SignalKind signal = SignalKind::Synthesized;
+    std::string wavPath;
+};
+
+struct ParsedOptions {
+    HostOptions options;
+    std::string error;  // empty when the command line was good
+};
+
+// argv[0] is the program; the rest are options and the one plug-in path.
+ParsedOptions ParseHostOptions(int argc, const char* const* argv);
+
+// The --help text, exit codes included.
+const char* HostUsage();

@@ -1,0 +1,164 @@
+#include "host/SignalSource.h"
+
+#include "host/SampleBytes.h"
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+constexpr double beatSeconds = 0.5;  // 120 beats a minute
+
+struct Voice {
+    double beatOffset;  // seconds after the left channel's beat
+    double kickHz;
+    double toneHz;
+    double highHz;
+};
+
+constexpr Voice voices[2] = {
+    {0.0, 70.0, 440.0, 1760.0},
+    {beatSeconds / 2, 55.0, 660.0, 2640.0},
+};
+
+std::uint32_t ReadU32(const unsigned char* bytes)
+{
+    return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+std::uint16_t ReadU16(const unsigned char* bytes)
+{
+    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+}  // namespace
+
+std::int16_t SynthesizedSample(long long n, int channel)
+{
+    const Voice& voice = voices[channel];
+    const double t = static_cast<double>(n) / synthesizedRate;
+    const double sinceBeat = std::fmod(t + beatSeconds - voice.beatOffset, beatSeconds);
+    const double kick = std::exp(-8.0 * sinceBeat);
+    // A slow swell on the middle tone so the levels drift between beats too.
+    const double swell = 0.5 + 0.5 * std::sin(2.0 * pi * 0.25 * t + channel * pi / 2);
+    const double value = 0.45 * kick * std::sin(2.0 * pi * voice.kickHz * t) +
+                         0.20 * swell * std::sin(2.0 * pi * voice.toneHz * t) +
+                         0.12 * kick * std::sin(2.0 * pi * voice.highHz * t);
+    return static_cast<std::int16_t>(std::lround(value * 32767.0));
+}
+
+bool ParseWav(const std::vector<unsigned char>& file, WavData& wav, std::string& error)
+{
+    const std::size_t size = file.size();
+    if (size < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 || std::memcmp(file.data() + 8, "WAVE", 4) != 0) {
+        error = "not a RIFF/WAVE file";
+        return false;
+    }
+    const unsigned char* format = nullptr;
+    std::uint32_t formatSize = 0;
+    const unsigned char* data = nullptr;
+    std::uint32_t dataSize = 0;
+    std::size_t at = 12;
+    while (at + 8 <= size) {
+        const unsigned char* chunk = file.data() + at;
+        std::uint32_t chunkSize = ReadU32(chunk + 4);
+        const std::size_t room = size - at - 8;
+        if (std::memcmp(chunk, "data", 4) == 0) {
+            // A writer that never came back to fill in the size leaves it too large.
+            data = chunk + 8;
+            dataSize = chunkSize > room ? static_cast<std::uint32_t>(room) : chunkSize;
+        } else if (chunkSize > room) {
+            error = "chunk '" + std::string(reinterpret_cast<const char*>(chunk), 4) + "' runs past the end of the file";
+            return false;
+        } else if (std::memcmp(chunk, "fmt ", 4) == 0) {
+            format = chunk + 8;
+            formatSize = chunkSize;
+        }
+        if (data != nullptr && format != nullptr)
+            break;
+        at += 8 + static_cast<std::size_t>(chunkSize) + (chunkSize & 1);  // chunks are word-aligned
+    }
+    if (format == nullptr) {
+        error = "no 'fmt ' chunk";
+        return false;
+    }
+    if (formatSize < 16) {
+        error = "'fmt ' chunk too short";
+        return false;
+    }
+    const int tag = ReadU16(format);
+    const int channels = ReadU16(format + 2);
+    const std::uint32_t rate = ReadU32(format + 4);
+    const int bits = ReadU16(format + 14);
+    if (tag != 1) {
+        error = "format " + std::to_string(tag) + " is not PCM (1)";
+        return false;
+    }
+    if (bits != 16) {
+        error = std::to_string(bits) + "-bit samples; only 16-bit PCM is read";
+        return false;
+    }
+    if (channels != 1 && channels != 2) {
+        error = std::to_string(channels) + " channels; only mono and stereo are read";
+        return false;
+    }
+    if (rate < 1000 || rate > 384000) {
+        error = "sample rate " + std::to_string(rate) + " out of range";
+        return false;
+    }
+    if (data == nullptr) {
+        error = "no 'data' chunk";
+        return false;
+    }
+    const std::size_t frames = dataSize / (2u * channels);
+    if (frames == 0) {
+        error = "no samples in the 'data' chunk";
+        return false;
+    }
+    wav.rate = static_cast<int>(rate);
+    wav.channels = channels;
+    wav.left.resize(frames);
+    wav.right.resize(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const unsigned char* frame = data + i * 2 * channels;
+        wav.left[i] = static_cast<std::int16_t>(ReadU16(frame));
+        wav.right[i] = static_cast<std::int16_t>(ReadU16(frame + 2 * (channels - 1)));
+    }
+    return true;
+}
+
+bool LoadWavFile(const std::string& path, WavData& wav, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot open the file";
+        return false;
+    }
+    const std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ParseWav(file, wav, error);
+}
+
+void FillBlock(const SignalSource& source, long long start, std::int16_t* left, std::int16_t* right)
+{
+    for (int i = 0; i < blockSamples; ++i) {
+        const long long n = start + i;
+        switch (source.kind) {
+        case SignalKind::Synthesized:
+            left[i] = SynthesizedSample(n, 0);
+            right[i] = SynthesizedSample(n, 1);
+            break;
+        case SignalKind::Silence:
+            left[i] = right[i] = 0;
+            break;
+        case SignalKind::WavFile: {
+            const bool inside = n >= 0 && n < static_cast<long long>(source.wav.left.size());
+            left[i] = inside ? source.wav.left[n] : 0;
+            right[i] = inside ? source.wav.right[n] : 0;
+            break;
+        }
+        }
+    }
+}

@@ -1,0 +1,134 @@
+// brimhost's command line: every option lands in its field, and every
+// mistake is refused with a message naming it.
+#include "host/HostOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+ParsedOptions Parse(std::vector<const char*> arguments)
+{
+    arguments.insert(arguments.begin(), "brimhost.exe");
+    return ParseHostOptions(static_cast<int>(arguments.size()), arguments.data());
+}
+
+TEST(HostOptions, DefaultsRunModuleZeroPacedByTheModule)
+{
+    const ParsedOptions parsed = Parse({"vis_brim.dll"});
+    ASSERT_EQ(parsed.error, "");
+    const HostOptions& o = parsed.options;
+    EXPECT_EQ(o.pluginPath, "vis_brim.dll");
+    EXPECT_EQ(o.module, 0);
+    EXPECT_FALSE(o.list || o.config || o.help);
+    EXPECT_EQ(o.frames, 0);
+    EXPECT_EQ(o.seconds, 0.0);
+    EXPECT_EQ(o.pacing, Pacing::ModuleDelay);
+    EXPECT_EQ(o.width, 0);
+    EXPECT_EQ(o.captureDir, "");
+    EXPECT_EQ(o.signal, SignalKind::Synthesized);
+}
+
+TEST(HostOptions, EveryOptionLandsInItsField)
+{
+    const ParsedOptions parsed =
+        Parse({"--module", "2", "--frames", "120", "--seconds", "2.5", "--fps", "30", "--size", "640x480",
+               "--capture", "out dir", "--capture-every", "10", "--capture-format", "both", "--wav",
+               "song.wav", "C:\\plugins\\vis_x.dll"});
+    ASSERT_EQ(parsed.error, "");
+    const HostOptions& o = parsed.options;
+    EXPECT_EQ(o.pluginPath, "C:\\plugins\\vis_x.dll");
+    EXPECT_EQ(o.module, 2);
+    EXPECT_EQ(o.frames, 120);
+    EXPECT_DOUBLE_EQ(o.seconds, 2.5);
+    EXPECT_EQ(o.pacing, Pacing::TargetFps);
+    EXPECT_DOUBLE_EQ(o.fps, 30.0);
+    EXPECT_EQ(o.width, 640);
+    EXPECT_EQ(o.height, 480);
+    EXPECT_EQ(o.captureDir, "out dir");
+    EXPECT_EQ(o.captureEvery, 10);
+    EXPECT_TRUE(o.capturePng && o.captureBmp);
+    EXPECT_EQ(o.signal, SignalKind::WavFile);
+    EXPECT_EQ(o.wavPath, "song.wav");
+
+    struct Case {
+        std::vector<const char*> arguments;
+        Pacing pacing;
+    };
+    const Case pacings[] = {
+        {{"--fps", "0", "x.dll"}, Pacing::Unpaced},
+        {{"--no-sleep", "x.dll"}, Pacing::Unpaced},
+        {{"--fps", "60", "--no-sleep", "x.dll"}, Pacing::Unpaced},
+        {{"--no-sleep", "--fps", "60", "x.dll"}, Pacing::TargetFps},
+    };
+    for (const Case& c : pacings)
+        EXPECT_EQ(Parse(c.arguments).options.pacing, c.pacing) << c.arguments[0] << " " << c.arguments[1];
+
+    EXPECT_TRUE(Parse({"--list", "x.dll"}).options.list);
+    EXPECT_TRUE(Parse({"x.dll", "--config"}).options.config) << "options may follow the plug-in";
+    EXPECT_EQ(Parse({"--silence", "x.dll"}).options.signal, SignalKind::Silence);
+    EXPECT_EQ(Parse({"--module", "-1", "x.dll"}).options.module, -1) << "the plug-in judges the index";
+    const HostOptions bmpOnly = Parse({"--capture-format", "bmp", "x.dll"}).options;
+    EXPECT_TRUE(bmpOnly.captureBmp && !bmpOnly.capturePng);
+    EXPECT_TRUE(Parse({"--help"}).options.help) << "no plug-in needed for help";
+    EXPECT_TRUE(Parse({"-h"}).options.help);
+}
+
+TEST(HostOptions, MistakesAreRefusedByName)
+{
+    struct Case {
+        std::vector<const char*> arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "no plug-in DLL given"},
+        {{"--frames", "10"}, "no plug-in DLL given"},
+        {{"--bogus", "x.dll"}, "unknown option '--bogus'"},
+        {{"-m", "x.dll"}, "unknown option '-m'"},
+        {{"a.dll", "b.dll"}, "more than one plug-in"},
+        {{"x.dll", "--frames"}, "'--frames' needs a value"},
+        // 5
+        {{"--frames", "0", "x.dll"}, "bad value '0' for --frames"},
+        {{"--frames", "-3", "x.dll"}, "bad value '-3' for --frames"},
+        {{"--frames", "12abc", "x.dll"}, "bad value '12abc' for --frames"},
+        {{"--frames", "", "x.dll"}, "bad value '' for --frames"},
+        {{"--frames", "99999999999999999999", "x.dll"}, "for --frames"},
+        // 10
+        {{"--module", "one", "x.dll"}, "bad value 'one' for --module"},
+        {{"--module", "4294967296", "x.dll"}, "for --module"},
+        {{"--seconds", "0", "x.dll"}, "bad value '0' for --seconds"},
+        {{"--seconds", "nan", "x.dll"}, "for --seconds"},
+        {{"--fps", "-1", "x.dll"}, "bad value '-1' for --fps"},
+        // 15
+        {{"--fps", "5000", "x.dll"}, "for --fps"},
+        {{"--size", "640", "x.dll"}, "bad value '640' for --size"},
+        {{"--size", "0x480", "x.dll"}, "for --size"},
+        {{"--size", "640x", "x.dll"}, "for --size"},
+        {{"--size", "640x480x2", "x.dll"}, "for --size"},
+        // 20
+        {{"--capture-every", "0", "x.dll"}, "for --capture-every"},
+        {{"--capture-format", "jpg", "x.dll"}, "bad value 'jpg' for --capture-format"},
+        {{"--capture", "", "x.dll"}, "for --capture"},
+        {{"--wav", "", "x.dll"}, "for --wav"},
+        {{"--list", "--config", "x.dll"}, "exclude each other"},
+    };
+    for (const Case& c : cases) {
+        const ParsedOptions parsed = Parse(c.arguments);
+        EXPECT_NE(parsed.error.find(c.message), std::string::npos)
+            << "expected '" << c.message << "', got '" << parsed.error << "'";
+    }
+}
+
+TEST(HostOptions, UsageDocumentsEveryExitCode)
+{
+    const std::string usage = HostUsage();
+    for (int code = exitOk; code <= exitHostWindow; ++code)
+        EXPECT_NE(usage.find("\n  " + std::to_string(code) + "  "), std::string::npos) << "exit code " << code;
+    for (const char* option : {"--list", "--module", "--config", "--frames", "--seconds", "--fps", "--no-sleep",
+                               "--size", "--capture", "--capture-every", "--capture-format", "--wav", "--silence"})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+}  // namespace

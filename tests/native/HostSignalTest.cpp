@@ -1,0 +1,292 @@
+// The host's sample bytes and signals: what a module reads from the record
+// must look like the player's bytes for the same sound.
+#include "host/SampleBytes.h"
+#include "host/SignalSource.h"
+#include "plugin/VisModule.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+constexpr double rate = 44100.0;
+
+// Amplitude of a sine at the given level below full scale, in 16-bit units.
+double Amplitude(double dbfs)
+{
+    return 32768.0 * std::pow(10.0, dbfs / 20.0);
+}
+
+std::vector<std::int16_t> Sine(double hz, double dbfs, double phase = 0.3)
+{
+    std::vector<std::int16_t> samples(blockSamples);
+    for (int n = 0; n < blockSamples; ++n)
+        samples[n] = static_cast<std::int16_t>(std::lround(Amplitude(dbfs) * std::sin(2 * pi * hz * n / rate + phase)));
+    return samples;
+}
+
+std::vector<unsigned char> Spectrum(const std::vector<std::int16_t>& samples)
+{
+    std::vector<unsigned char> bytes(blockSamples, 0xEE);
+    SpectrumBytes(samples.data(), bytes.data());
+    return bytes;
+}
+
+int PeakIndex(const std::vector<unsigned char>& bytes)
+{
+    return static_cast<int>(std::max_element(bytes.begin(), bytes.begin() + 512) - bytes.begin());
+}
+
+// A 16-bit PCM sample ramp of the given length, and a 44-byte header in front.
+std::vector<unsigned char> MakeWav(int channels, int bits, int format, const std::vector<std::int16_t>& samples)
+{
+    auto u32 = [](std::vector<unsigned char>& out, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back((v >> (8 * i)) & 0xFF);
+    };
+    auto u16 = [](std::vector<unsigned char>& out, unsigned v) {
+        out.push_back(v & 0xFF);
+        out.push_back((v >> 8) & 0xFF);
+    };
+    std::vector<unsigned char> file;
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
+    file.insert(file.end(), {'R', 'I', 'F', 'F'});
+    u32(file, 36 + dataBytes);
+    file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    u32(file, 16);
+    u16(file, format);
+    u16(file, channels);
+    u32(file, 22050);
+    u32(file, 22050 * channels * bits / 8);
+    u16(file, channels * bits / 8);
+    u16(file, bits);
+    file.insert(file.end(), {'d', 'a', 't', 'a'});
+    u32(file, dataBytes);
+    for (std::int16_t s : samples)
+        u16(file, static_cast<std::uint16_t>(s));
+    return file;
+}
+
+TEST(HostSpectrum, PeakSitsAtTheBytePlayersUseForTheFrequency)
+{
+    // Byte i stands for about i * rate / 1024 Hz; the tone's bin shows in its
+    // odd byte, up to two bytes from there when the tone falls between bins.
+    for (double hz : {440.0, 1000.0, 3445.3125, 5000.0, 11025.0, 15000.0}) {
+        const auto bytes = Spectrum(Sine(hz, -24));
+        EXPECT_NEAR(PeakIndex(bytes), hz * 1024 / rate, 2.0) << hz << " Hz";
+        EXPECT_EQ(PeakIndex(bytes) % 2, 1) << hz << " Hz";
+    }
+}
+
+TEST(HostSpectrum, MagnitudeIsLinearAndSaturatesAtMinus12Dbfs)
+{
+    // 3445.3125 Hz is exactly bin 40, so no scalloping: a Hann-windowed sine of
+    // amplitude a (8-bit units) gives a * 512 / 4 in its bin, /16 in the byte.
+    const double hz = 40 * rate / 512;
+    auto expected = [](double dbfs) { return Amplitude(dbfs) / 256 * 512 / 4 / 16; };
+    for (double dbfs : {-36.0, -30.0, -24.0, -18.0}) {
+        const auto bytes = Spectrum(Sine(hz, dbfs));
+        EXPECT_EQ(PeakIndex(bytes), 81) << "the odd byte of bin 40";
+        EXPECT_NEAR(bytes[81], expected(dbfs), 0.03 * expected(dbfs) + 1) << dbfs << " dBFS";
+    }
+    EXPECT_EQ(Spectrum(Sine(hz, -12))[81], 255);
+    EXPECT_EQ(Spectrum(Sine(hz, 0))[81], 255) << "clamped, not wrapped";
+    // Far from the tone the bytes stay near zero.
+    const auto bytes = Spectrum(Sine(hz, -12));
+    for (int i = 200; i < 576; ++i)
+        EXPECT_LE(bytes[i], 2) << "byte " << i;
+}
+
+TEST(HostSpectrum, SilenceAndConstantOffsetGiveZeros)
+{
+    EXPECT_EQ(Spectrum(std::vector<std::int16_t>(blockSamples, 0)), std::vector<unsigned char>(blockSamples, 0));
+    EXPECT_EQ(Spectrum(std::vector<std::int16_t>(blockSamples, 9000)), std::vector<unsigned char>(blockSamples, 0))
+        << "the DC blocker removes a constant offset";
+}
+
+TEST(HostSpectrum, EvenBytesSitBetweenBinsAndTheTailHalvesToZero)
+{
+    std::vector<std::int16_t> mix(blockSamples);
+    for (int n = 0; n < blockSamples; ++n)
+        mix[n] = static_cast<std::int16_t>(3000 * std::sin(n * 0.3) + 2500 * std::sin(n * 1.7) + 2000 * std::sin(n * 3.1));
+    const auto bytes = Spectrum(mix);
+    for (int k = 1; k < 256; ++k)
+        EXPECT_EQ(bytes[2 * k], (bytes[2 * k - 1] + bytes[2 * k + 1]) / 2) << "byte " << 2 * k;
+
+    // The top bin just below the Nyquist rate feeds the tail.
+    const auto high = Spectrum(Sine(255 * rate / 512, -12));
+    ASSERT_GT(high[511], 100);
+    for (int i = 512; i < 576; ++i)
+        EXPECT_EQ(high[i], high[i - 1] / 2) << "byte " << i;
+    EXPECT_EQ(high[575], 0);
+}
+
+TEST(HostWaveform, TopByteAsSignedChar)
+{
+    struct Case {
+        std::int16_t sample;
+        unsigned char byte;
+    };
+    const Case cases[] = {
+        {0, 0x00},      {255, 0x00},    {256, 0x01},  {-1, 0xFF},     {-256, 0xFF},
+        {-257, 0xFE},   {32767, 0x7F},  {-32768, 0x80}, {0x1234, 0x12}, {-0x1234, 0xED},
+    };
+    std::vector<std::int16_t> samples(blockSamples, 0);
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        samples[100 + i] = cases[i].sample;
+    std::vector<unsigned char> bytes(blockSamples, 0xEE);
+    WaveformBytes(samples.data(), bytes.data());
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(bytes[100 + i], cases[i].byte) << "sample " << cases[i].sample;
+    EXPECT_EQ(bytes[0], 0);
+    EXPECT_EQ(bytes[575], 0) << "all 576 written";
+}
+
+TEST(HostWaveform, RecordRowsFollowTheChannels)
+{
+    VisModule module;
+    std::memset(&module, 0xEE, sizeof(module));
+    const std::vector<std::int16_t> silence(blockSamples, 0);
+    const auto tone = Sine(40 * rate / 512, -12);
+    WriteRecordBytes(silence.data(), tone.data(), module);
+    const std::vector<unsigned char> zeros(blockSamples, 0);
+    EXPECT_EQ(std::vector<unsigned char>(module.waveformData[0], module.waveformData[0] + blockSamples), zeros);
+    EXPECT_EQ(std::vector<unsigned char>(module.spectrumData[0], module.spectrumData[0] + blockSamples), zeros);
+    EXPECT_EQ(module.spectrumData[1][81], 255);
+    EXPECT_EQ(module.waveformData[1][0], static_cast<unsigned char>(tone[0] >> 8));
+    // Nothing around the rows is touched.
+    const auto* before = reinterpret_cast<const unsigned char*>(&module.waveformChannels);
+    const auto* after = reinterpret_cast<const unsigned char*>(&module.Config);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(before[i], 0xEE);
+        EXPECT_EQ(after[i], 0xEE);
+    }
+}
+
+TEST(HostSignal, SynthesizedStereoMovesAndStaysInRange)
+{
+    // Mean absolute value of each frame-sized block over four seconds.
+    std::vector<double> levels[2];
+    int differing = 0;
+    int total = 0;
+    for (long long start = 0; start < 4 * 44100; start += 1103) {
+        SignalSource source;
+        std::int16_t left[blockSamples];
+        std::int16_t right[blockSamples];
+        FillBlock(source, start, left, right);
+        double sum[2] = {0, 0};
+        for (int i = 0; i < blockSamples; ++i) {
+            sum[0] += std::abs(left[i]);
+            sum[1] += std::abs(right[i]);
+            differing += left[i] != right[i];
+            ++total;
+            ASSERT_LT(std::abs(left[i]), 32000) << "no clipping";
+            ASSERT_LT(std::abs(right[i]), 32000) << "no clipping";
+        }
+        levels[0].push_back(sum[0] / blockSamples);
+        levels[1].push_back(sum[1] / blockSamples);
+    }
+    for (int channel = 0; channel < 2; ++channel) {
+        const auto [low, high] = std::minmax_element(levels[channel].begin(), levels[channel].end());
+        EXPECT_GT(*low, 100) << "never silent, channel " << channel;
+        EXPECT_GT(*high, 2.5 * *low) << "the beat moves the level, channel " << channel;
+    }
+    EXPECT_GT(differing, total * 9 / 10) << "left and right differ";
+    EXPECT_EQ(SynthesizedSample(123456, 0), SynthesizedSample(123456, 0)) << "a function of the position only";
+}
+
+TEST(HostSignal, ReadsStereoAndMonoWav)
+{
+    WavData wav;
+    std::string error;
+    ASSERT_TRUE(ParseWav(MakeWav(2, 16, 1, {100, -100, 32767, -32768, 5, 6}), wav, error)) << error;
+    EXPECT_EQ(wav.rate, 22050);
+    EXPECT_EQ(wav.channels, 2);
+    EXPECT_EQ(wav.left, (std::vector<std::int16_t>{100, 32767, 5}));
+    EXPECT_EQ(wav.right, (std::vector<std::int16_t>{-100, -32768, 6}));
+
+    ASSERT_TRUE(ParseWav(MakeWav(1, 16, 1, {7, -8, 9}), wav, error)) << error;
+    EXPECT_EQ(wav.left, (std::vector<std::int16_t>{7, -8, 9}));
+    EXPECT_EQ(wav.right, wav.left) << "mono on both channels";
+
+    // Past the end the host plays silence.
+    SignalSource source;
+    source.kind = SignalKind::WavFile;
+    source.wav = wav;
+    std::int16_t left[blockSamples];
+    std::int16_t right[blockSamples];
+    FillBlock(source, 1, left, right);
+    EXPECT_EQ(left[0], -8);
+    EXPECT_EQ(right[1], 9);
+    EXPECT_EQ(left[2], 0);
+    EXPECT_EQ(right[575], 0);
+}
+
+TEST(HostSignal, SkipsOtherChunksAndPaddingAndToleratesAnUnfilledDataSize)
+{
+    auto file = MakeWav(1, 16, 1, {1, 2, 3, 4});
+    // An odd-sized LIST chunk before "fmt ", with its pad byte.
+    const std::vector<unsigned char> list = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
+    file.insert(file.begin() + 12, list.begin(), list.end());
+    WavData wav;
+    std::string error;
+    ASSERT_TRUE(ParseWav(file, wav, error)) << error;
+    EXPECT_EQ(wav.left, (std::vector<std::int16_t>{1, 2, 3, 4}));
+
+    // A data size that was never filled in: read what is there.
+    auto streamed = MakeWav(1, 16, 1, {1, 2, 3});
+    for (int i = 40; i < 44; ++i)
+        streamed[i] = 0xFF;
+    ASSERT_TRUE(ParseWav(streamed, wav, error)) << error;
+    EXPECT_EQ(wav.left, (std::vector<std::int16_t>{1, 2, 3}));
+}
+
+TEST(HostSignal, RejectsFilesItCannotPlayWithAReason)
+{
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> file;
+        const char* reason;
+    };
+    auto noData = MakeWav(2, 16, 1, {});
+    noData[36] = 'x';  // "data" renamed
+    // A 14-byte "fmt " chunk: no bits-per-sample field.
+    auto shortFmt = MakeWav(2, 16, 1, {1, 2});
+    shortFmt[16] = 14;
+    shortFmt.erase(shortFmt.begin() + 34, shortFmt.begin() + 36);
+    auto fmtPastEnd = MakeWav(2, 16, 1, {});
+    fmtPastEnd.resize(30);
+    auto noFmt = MakeWav(2, 16, 1, {1, 2});
+    noFmt[12] = 'X';
+    const Case cases[] = {
+        {"empty", {}, "not a RIFF/WAVE file"},
+        {"text", std::vector<unsigned char>(100, 'a'), "not a RIFF/WAVE file"},
+        {"8-bit", MakeWav(2, 8, 1, {1, 2}), "16-bit"},
+        {"float", MakeWav(2, 16, 3, {1, 2}), "not PCM"},
+        {"six channels", MakeWav(6, 16, 1, {1, 2, 3, 4, 5, 6}), "channels"},
+        {"no data chunk", noData, "no 'data' chunk"},
+        {"no samples", MakeWav(2, 16, 1, {}), "no samples"},
+        {"short fmt", shortFmt, "too short"},
+        {"fmt past the end", fmtPastEnd, "past the end"},
+        {"no fmt", noFmt, "no 'fmt ' chunk"},
+    };
+    for (const Case& c : cases) {
+        WavData wav;
+        std::string error;
+        EXPECT_FALSE(ParseWav(c.file, wav, error)) << c.what;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": got '" << error << "'";
+    }
+    WavData wav;
+    std::string error;
+    EXPECT_FALSE(LoadWavFile("/nonexistent/brimhost.wav", wav, error));
+    EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+}
+
+}  // namespace

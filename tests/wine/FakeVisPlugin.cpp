@@ -1,0 +1,181 @@
+// A stand-in plug-in for testing brimhost: it keeps a log of every call the
+// host makes (file named by BRIM_FAKE_LOG) and each module ends the run its
+// own way. BRIM_FAKE_VERSION, when set, replaces the header version.
+#include "plugin/VisModule.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int quitsModule = 0;        // posts the quit message in frame 5
+constexpr int failsModule = 1;        // Init returns 1
+constexpr int renderEndsModule = 2;   // Render returns 3 in frame 3
+constexpr int closesHostModule = 3;   // closes the host window in frame 4
+constexpr int windowlessModule = 4;   // no window, never ends by itself
+constexpr int moduleCount = 5;
+
+HINSTANCE ownInstance = nullptr;
+HWND fakeWindow = nullptr;
+int frame = 0;
+
+// Frame n is painted solidly in colour n % 4, so a capture shows which frame it was.
+constexpr COLORREF frameColours[4] = {RGB(0, 0, 255), RGB(255, 0, 0), RGB(0, 255, 0), RGB(255, 255, 0)};
+
+void Log(const char* format, ...)
+{
+    const char* path = std::getenv("BRIM_FAKE_LOG");
+    if (path == nullptr)
+        return;
+    FILE* file = std::fopen(path, "a");
+    if (file == nullptr)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(file, format, arguments);
+    va_end(arguments);
+    std::fputc('\n', file);
+    std::fclose(file);
+}
+
+unsigned Hash(const unsigned char* bytes, int count)
+{
+    unsigned hash = 2166136261u;
+    for (int i = 0; i < count; ++i)
+        hash = (hash ^ bytes[i]) * 16777619u;
+    return hash;
+}
+
+int NonZero(const unsigned char* bytes, int count)
+{
+    int nonZero = 0;
+    for (int i = 0; i < count; ++i)
+        nonZero += bytes[i] != 0;
+    return nonZero;
+}
+
+LRESULT CALLBACK FakeWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_APP:
+        Log("message thread=%lu", GetCurrentThreadId());
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Config(VisModule* module);
+int Init(VisModule* module);
+int Render(VisModule* module);
+void Quit(VisModule* module);
+
+constexpr VisModule MakeModule(const char* description)
+{
+    return VisModule{description, nullptr, nullptr, 0, 0, 25, 10, 2, 2, {}, {}, Config, Init, Render, Quit, nullptr};
+}
+
+VisModule modules[moduleCount] = {
+    MakeModule("Quits after five frames"),
+    MakeModule("Init fails"),
+    MakeModule("Render ends in frame three"),
+    MakeModule("Closes the host in frame four"),
+    MakeModule("Windowless"),
+};
+
+VisHeader header = {0x101, "Fake visualization for host tests", nullptr};
+
+int IndexOf(const VisModule* module)
+{
+    return static_cast<int>(module - modules);
+}
+
+VisModule* GetModule(int index)
+{
+    return index >= 0 && index < moduleCount ? &modules[index] : nullptr;
+}
+
+void Config(VisModule* module)
+{
+    Log("config thread=%lu module=%d hostwindow=%d instance=%d", GetCurrentThreadId(), IndexOf(module),
+        IsWindow(module->hostWindow) ? 1 : 0, module->instance == ownInstance ? 1 : 0);
+}
+
+int Init(VisModule* module)
+{
+    const int index = IndexOf(module);
+    frame = 0;
+    Log("init thread=%lu module=%d hostwindow=%d instance=%d rate=%d", GetCurrentThreadId(), index,
+        IsWindow(module->hostWindow) ? 1 : 0, module->instance == ownInstance ? 1 : 0, module->sampleRate);
+    if (index == failsModule)
+        return 1;
+    if (index == windowlessModule)
+        return 0;
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = FakeWndProc;
+    windowClass.hInstance = module->instance;
+    windowClass.lpszClassName = "FakeVis";
+    RegisterClassA(&windowClass);
+    fakeWindow = CreateWindowExA(0, "FakeVis", module->description, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100,
+                                 240, 180, module->hostWindow, nullptr, module->instance, nullptr);
+    return fakeWindow != nullptr ? 0 : 1;
+}
+
+int Render(VisModule* module)
+{
+    const int index = IndexOf(module);
+    ++frame;
+    const auto* waveform = &module->waveformData[0][0];
+    const auto* spectrum = &module->spectrumData[0][0];
+    Log("render thread=%lu module=%d frame=%d wave=%08x spectrum=%08x wavenonzero=%d spectrumnonzero=%d "
+        "left=%d,%d,%d,%d right=%d,%d,%d,%d",
+        GetCurrentThreadId(), index, frame, Hash(waveform, 2 * sampleCount), Hash(spectrum, 2 * sampleCount),
+        NonZero(waveform, 2 * sampleCount), NonZero(spectrum, 2 * sampleCount), waveform[0], waveform[1],
+        waveform[2], waveform[3], waveform[sampleCount], waveform[sampleCount + 1], waveform[sampleCount + 2],
+        waveform[sampleCount + 3]);
+    if (fakeWindow != nullptr) {
+        HDC dc = GetDC(fakeWindow);
+        RECT client;
+        GetClientRect(fakeWindow, &client);
+        HBRUSH brush = CreateSolidBrush(frameColours[frame % 4]);
+        FillRect(dc, &client, brush);
+        DeleteObject(brush);
+        ReleaseDC(fakeWindow, dc);
+        // Must be dispatched before the next frame is rendered.
+        PostMessageA(fakeWindow, WM_APP, 0, 0);
+    }
+    if (index == quitsModule && frame == 5)
+        PostQuitMessage(0);
+    if (index == closesHostModule && frame == 4)
+        PostMessageA(module->hostWindow, WM_CLOSE, 0, 0);
+    return index == renderEndsModule && frame == 3 ? 3 : 0;
+}
+
+void Quit(VisModule* module)
+{
+    Log("quit thread=%lu module=%d hostwindow=%d", GetCurrentThreadId(), IndexOf(module),
+        IsWindow(module->hostWindow) ? 1 : 0);
+    if (fakeWindow != nullptr)
+        DestroyWindow(fakeWindow);
+    fakeWindow = nullptr;
+    UnregisterClassA("FakeVis", module->instance);
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        ownInstance = instance;
+    return TRUE;
+}
+
+extern "C" __declspec(dllexport) VisHeader* winampVisGetHeader()
+{
+    const char* version = std::getenv("BRIM_FAKE_VERSION");
+    header.version = version != nullptr ? static_cast<int>(std::strtol(version, nullptr, 0)) : 0x101;
+    header.getModule = GetModule;
+    return &header;
+}

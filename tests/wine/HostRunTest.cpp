@@ -1,0 +1,442 @@
+// brimhost driving a logging stand-in plug-in (fake_vis.dll): the order of
+// the calls, the sample bytes, how each run ends, the exit codes and the
+// captured frames.
+#include "WineTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string hostPath;
+std::string fakePath;
+
+struct LogLine {
+    std::string event;
+    std::map<std::string, std::string> fields;
+};
+
+struct HostRun {
+    DWORD exitCode = 0;
+    std::string out;
+    std::string err;
+    std::vector<LogLine> log;
+};
+
+std::string WorkDirectory()
+{
+    return ProgramDirectory() + "host_run\\";
+}
+
+std::vector<LogLine> ReadLog(const std::string& path)
+{
+    std::vector<LogLine> lines;
+    std::istringstream text(ReadFileText(path));
+    std::string line;
+    while (std::getline(text, line)) {
+        std::istringstream words(line);
+        LogLine entry;
+        words >> entry.event;
+        std::string word;
+        while (words >> word) {
+            const std::size_t equals = word.find('=');
+            entry.fields[word.substr(0, equals)] = word.substr(equals + 1);
+        }
+        lines.push_back(entry);
+    }
+    return lines;
+}
+
+HANDLE CreateOutputFile(const std::string& path)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+}
+
+// The host prints in text mode: "\r\n" line ends.
+std::string WithoutCarriageReturns(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+// Runs brimhost with the arguments and waits for it; the fake logs into the work folder.
+HostRun RunHost(const std::string& arguments)
+{
+    const std::string folder = WorkDirectory();
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string logPath = folder + "fake.log";
+    DeleteFileA(logPath.c_str());
+    SetEnvironmentVariableA("BRIM_FAKE_LOG", logPath.c_str());
+
+    HostRun run;
+    HANDLE out = CreateOutputFile(folder + "out.txt");
+    HANDLE err = CreateOutputFile(folder + "err.txt");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + hostPath + "\" " + arguments;
+    const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    CloseHandle(out);
+    CloseHandle(err);
+    EXPECT_TRUE(started) << commandLine << ": error " << GetLastError();
+    if (!started)
+        return run;
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 99);
+        ADD_FAILURE() << commandLine << " did not end within a minute";
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    run.out = WithoutCarriageReturns(ReadFileText(folder + "out.txt"));
+    run.err = WithoutCarriageReturns(ReadFileText(folder + "err.txt"));
+    run.log = ReadLog(logPath);
+    return run;
+}
+
+std::string Fake()
+{
+    return "\"" + fakePath + "\"";
+}
+
+// Compares the logged events with the expected ones and prints both, line by line.
+template <std::size_t N>
+void ExpectEvents(const HostRun& run, const char* const (&expected)[N])
+{
+    std::ostringstream report;
+    bool same = run.log.size() == N;
+    for (std::size_t i = 0; i < N || i < run.log.size(); ++i) {
+        const std::string want = i < N ? expected[i] : "(none)";
+        const std::string got = i < run.log.size() ? run.log[i].event : "(none)";
+        same = same && want == got;
+        report << "  " << i << ": expected " << want << ", got " << got << (want == got ? "" : "  <--") << "\n";
+    }
+    EXPECT_TRUE(same) << "call sequence differs:\n" << report.str() << "stdout:\n" << run.out << "stderr:\n" << run.err;
+}
+
+// Every call on one thread, and the renders numbered 1, 2, ... in order.
+void ExpectOneThreadAndCountedFrames(const HostRun& run)
+{
+    ASSERT_FALSE(run.log.empty());
+    int frame = 0;
+    for (const LogLine& line : run.log) {
+        EXPECT_EQ(line.fields.at("thread"), run.log[0].fields.at("thread")) << line.event;
+        if (line.event == "render")
+            EXPECT_EQ(line.fields.at("frame"), std::to_string(++frame));
+    }
+}
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class HostRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(hostPath.empty()) << "brimhost.exe not among the arguments";
+        ASSERT_FALSE(fakePath.empty()) << "fake_vis.dll not among the arguments";
+        SetEnvironmentVariableA("BRIM_FAKE_VERSION", nullptr);
+    }
+};
+
+TEST_F(HostRunTest, RunsAModuleAsThePlayerDoesUntilItPostsQuit)
+{
+    const HostRun run = RunHost(Fake());
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    // A message waiting after a frame is dispatched before the next frame.
+    const char* const expected[] = {
+        "init",   "render", "message", "render", "message", "render",
+        "message", "render", "message", "render", "message", "quit",
+    };
+    ExpectEvents(run, expected);
+    ExpectOneThreadAndCountedFrames(run);
+    const LogLine& init = run.log.front();
+    EXPECT_EQ(init.fields.at("hostwindow"), "1") << "a live host window before Init";
+    EXPECT_EQ(init.fields.at("instance"), "1") << "the record's instance is the plug-in's module";
+    EXPECT_EQ(init.fields.at("rate"), "44100");
+    std::vector<std::string> hashes;
+    for (const LogLine& line : run.log) {
+        if (line.event != "render")
+            continue;
+        EXPECT_GT(std::stoi(line.fields.at("wavenonzero")), 500) << "frame " << line.fields.at("frame");
+        EXPECT_GT(std::stoi(line.fields.at("spectrumnonzero")), 50) << "frame " << line.fields.at("frame");
+        for (const std::string& seen : hashes)
+            EXPECT_NE(line.fields.at("wave"), seen) << "fresh waveform bytes for frame " << line.fields.at("frame");
+        hashes.push_back(line.fields.at("wave"));
+    }
+    EXPECT_EQ(run.log.back().fields.at("hostwindow"), "1") << "Quit while the host window lives";
+    EXPECT_TRUE(Contains(run.out, "ended: the plug-in posted the quit message (code 0)")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "frames: 5 ")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "fps: ")) << run.out;
+}
+
+TEST_F(HostRunTest, RenderResultAndClosingTheHostEndTheRun)
+{
+    const HostRun byRender = RunHost("--module 2 " + Fake());
+    EXPECT_EQ(byRender.exitCode, 0u) << byRender.err;
+    const char* const renderEnds[] = {"init", "render", "message", "render", "message", "render", "quit"};
+    ExpectEvents(byRender, renderEnds);
+    EXPECT_TRUE(Contains(byRender.out, "ended: Render returned non-zero (3)")) << byRender.out;
+
+    const HostRun byClose = RunHost("--module 3 " + Fake());
+    EXPECT_EQ(byClose.exitCode, 0u) << byClose.err;
+    const char* const hostCloses[] = {"init", "render", "message", "render",  "message",
+                                      "render", "message", "render", "message", "quit"};
+    ExpectEvents(byClose, hostCloses);
+    ExpectOneThreadAndCountedFrames(byClose);
+    EXPECT_EQ(byClose.log.back().fields.at("hostwindow"), "1") << "the host window outlives Quit";
+    EXPECT_TRUE(Contains(byClose.out, "ended: the host window was closed")) << byClose.out;
+}
+
+TEST_F(HostRunTest, FrameAndTimeLimitsEndTheRunAndSilenceGivesZeroBytes)
+{
+    const HostRun run = RunHost("--module 4 --frames 7 --no-sleep --silence " + Fake());
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    const char* const expected[] = {"init", "render", "render", "render", "render", "render", "render", "render", "quit"};
+    ExpectEvents(run, expected);
+    for (const LogLine& line : run.log)
+        if (line.event == "render") {
+            EXPECT_EQ(line.fields.at("wavenonzero"), "0");
+            EXPECT_EQ(line.fields.at("spectrumnonzero"), "0");
+        }
+    EXPECT_TRUE(Contains(run.out, "ended: frame limit reached")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "frames: 7 ")) << run.out;
+
+    const HostRun timed = RunHost("--module 4 --seconds 0.2 --fps 100 " + Fake());
+    EXPECT_EQ(timed.exitCode, 0u) << timed.err;
+    ASSERT_GE(timed.log.size(), 3u);
+    EXPECT_EQ(timed.log.front().event, "init");
+    EXPECT_EQ(timed.log[1].event, "render");
+    EXPECT_EQ(timed.log.back().event, "quit");
+    EXPECT_TRUE(Contains(timed.out, "ended: time limit reached")) << timed.out;
+}
+
+TEST_F(HostRunTest, FeedsTheSamplesOfAWavFile)
+{
+    // Stereo at 22050 Hz: left sample i is i*256, right is -i*256, so the
+    // waveform bytes are i and -i as signed chars.
+    std::string wav = "RIFF....WAVEfmt ";
+    auto put32 = [&wav](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            wav += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    auto put16 = [&wav](unsigned v) {
+        wav += static_cast<char>(v & 0xFF);
+        wav += static_cast<char>((v >> 8) & 0xFF);
+    };
+    put32(16);
+    put16(1);
+    put16(2);
+    put32(22050);
+    put32(22050 * 4);
+    put16(4);
+    put16(16);
+    wav += "data";
+    put32(1000 * 4);
+    for (int i = 0; i < 1000; ++i) {
+        put16(static_cast<std::uint16_t>((i % 100) * 256));
+        put16(static_cast<std::uint16_t>(-(i % 100) * 256));
+    }
+    CreateDirectoryA(WorkDirectory().c_str(), nullptr);
+    const std::string wavPath = WorkDirectory() + "ramp.wav";
+    WriteFileText(wavPath, wav);
+
+    const HostRun run = RunHost("--module 4 --frames 1 --wav \"" + wavPath + "\" " + Fake());
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    ASSERT_EQ(run.log.size(), 3u);
+    EXPECT_EQ(run.log[0].fields.at("rate"), "22050");
+    EXPECT_EQ(run.log[1].fields.at("left"), "0,1,2,3");
+    EXPECT_EQ(run.log[1].fields.at("right"), "0,255,254,253");
+
+    const std::string notWav = WorkDirectory() + "not.wav";
+    WriteFileText(notWav, "hello, this is text");
+    const HostRun bad = RunHost("--wav \"" + notWav + "\" " + Fake());
+    EXPECT_EQ(bad.exitCode, 7u);
+    EXPECT_TRUE(Contains(bad.err, "not a RIFF/WAVE file")) << bad.err;
+    EXPECT_TRUE(bad.log.empty()) << "the file is checked before Init";
+}
+
+TEST_F(HostRunTest, ConfigAndListRunNoModule)
+{
+    const HostRun config = RunHost("--config --module 2 " + Fake());
+    EXPECT_EQ(config.exitCode, 0u) << config.err;
+    const char* const expected[] = {"config"};
+    ExpectEvents(config, expected);
+    ASSERT_EQ(config.log.size(), 1u);
+    EXPECT_EQ(config.log[0].fields.at("module"), "2");
+    EXPECT_EQ(config.log[0].fields.at("hostwindow"), "1");
+    EXPECT_EQ(config.log[0].fields.at("instance"), "1");
+
+    const HostRun list = RunHost("--list " + Fake());
+    EXPECT_EQ(list.exitCode, 0u) << list.err;
+    EXPECT_TRUE(list.log.empty());
+    EXPECT_EQ(list.out,
+              "Fake visualization for host tests\n"
+              "0: Quits after five frames\n"
+              "1: Init fails\n"
+              "2: Render ends in frame three\n"
+              "3: Closes the host in frame four\n"
+              "4: Windowless\n");
+}
+
+TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
+{
+    struct Case {
+        std::string arguments;
+        const char* version;  // BRIM_FAKE_VERSION, or null
+        DWORD exitCode;
+        const char* message;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        {"--bogus " + Fake(), nullptr, 1, "unknown option '--bogus'", {}},
+        {"--frames 0 " + Fake(), nullptr, 1, "bad value '0' for --frames", {}},
+        {"--frames 3", nullptr, 1, "no plug-in DLL given", {}},
+        {"Z:\\nonexistent\\none.dll", nullptr, 2, "cannot load 'Z:\\nonexistent\\none.dll'", {}},
+        {"user32.dll", nullptr, 3, "does not export winampVisGetHeader", {}},
+        // 5
+        {Fake(), "0x100", 4, "header version 0x100, expected 0x101", {}},
+        {"--module 5 " + Fake(), nullptr, 5, "no module 5", {}},
+        {"--module -1 " + Fake(), nullptr, 5, "no module -1", {}},
+        {"--module 1 " + Fake(), nullptr, 6, "Init of module 1 returned 1", {"init"}},
+        {"--module 4 --capture \"" + WorkDirectory() + "none\" " + Fake(), nullptr, 8, "opened no window to capture",
+         {"init", "quit"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        SetEnvironmentVariableA("BRIM_FAKE_VERSION", c.version);
+        const HostRun run = RunHost(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_EQ(run.err.rfind("brimhost: ", 0), 0u) << run.err;
+        EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+        std::vector<std::string> events;
+        for (const LogLine& line : run.log)
+            events.push_back(line.event);
+        EXPECT_EQ(events, c.events);
+    }
+    SetEnvironmentVariableA("BRIM_FAKE_VERSION", nullptr);
+
+    const HostRun help = RunHost("--help");
+    EXPECT_EQ(help.exitCode, 0u);
+    EXPECT_TRUE(Contains(help.out, "exit codes:")) << help.out;
+}
+
+struct Bitmap {
+    int width = 0;
+    int height = 0;
+    std::string bytes;
+
+    // Red, green, blue of pixel (x, y), top row 0.
+    COLORREF Pixel(int x, int y) const
+    {
+        const int rowBytes = (3 * width + 3) & ~3;
+        const std::size_t at = 54 + static_cast<std::size_t>(rowBytes) * (height - 1 - y) + 3 * x;
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+        return RGB(p[2], p[1], p[0]);
+    }
+};
+
+bool ReadBitmap(const std::string& path, Bitmap& bitmap)
+{
+    bitmap.bytes = ReadFileText(path);
+    if (bitmap.bytes.size() < 54 || bitmap.bytes.compare(0, 2, "BM") != 0)
+        return false;
+    auto le32 = [&bitmap](int at) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bitmap.bytes.data() + at);
+        return static_cast<int>(p[0] | p[1] << 8 | p[2] << 16 | p[3] << 24);
+    };
+    bitmap.width = le32(18);
+    bitmap.height = le32(22);
+    return bitmap.bytes.size() >= 54 + static_cast<std::size_t>((3 * bitmap.width + 3) & ~3) * bitmap.height;
+}
+
+std::string FramePath(const std::string& folder, int frame, const char* extension)
+{
+    char name[32];
+    snprintf(name, sizeof(name), "frame_%06d.%s", frame, extension);
+    return folder + "\\" + name;
+}
+
+void RemoveFolder(const std::string& folder)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            DeleteFileA((folder + "\\" + found.cFileName).c_str());
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+TEST_F(HostRunTest, CapturesEachPresentedFrameFromThePluginWindow)
+{
+    // The fake paints frame n in colour n % 4: blue, red, green, yellow.
+    const COLORREF colours[4] = {RGB(0, 0, 255), RGB(255, 0, 0), RGB(0, 255, 0), RGB(255, 255, 0)};
+    const std::string folder = WorkDirectory() + "frames";
+    RemoveFolder(folder);
+    const HostRun run = RunHost("--capture \"" + folder + "\" --capture-format both --size 200x100 " + Fake());
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_TRUE(Contains(run.out, "captured: 5")) << run.out;
+    for (int frame = 1; frame <= 5; ++frame) {
+        SCOPED_TRACE("frame " + std::to_string(frame));
+        Bitmap bitmap;
+        ASSERT_TRUE(ReadBitmap(FramePath(folder, frame, "bmp"), bitmap));
+        EXPECT_EQ(bitmap.width, 200) << "--size sets the client area";
+        EXPECT_EQ(bitmap.height, 100);
+        for (const POINT& p : {POINT{0, 0}, POINT{100, 50}, POINT{199, 99}})
+            EXPECT_EQ(bitmap.Pixel(p.x, p.y), colours[frame % 4]) << "at " << p.x << "," << p.y;
+        const std::string png = ReadFileText(FramePath(folder, frame, "png"));
+        ASSERT_GT(png.size(), 24u);
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+        EXPECT_EQ(png.substr(12, 4), "IHDR");
+        EXPECT_EQ(static_cast<unsigned char>(png[19]), 200u) << "PNG width";
+    }
+    EXPECT_FALSE(FileExists(FramePath(folder, 6, "bmp")));
+
+    RemoveFolder(folder);
+    const HostRun sparse = RunHost("--capture \"" + folder + "\" --capture-every 2 " + Fake());
+    EXPECT_EQ(sparse.exitCode, 0u) << sparse.err;
+    for (int frame = 1; frame <= 5; ++frame) {
+        EXPECT_EQ(FileExists(FramePath(folder, frame, "png")), frame % 2 == 0) << "frame " << frame;
+        EXPECT_FALSE(FileExists(FramePath(folder, frame, "bmp"))) << "png only by default";
+    }
+    RemoveFolder(folder);
+}
+
+// The programs under test come as arguments from ctest.
+class HostPathsFromArguments : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        for (int i = 1; i < __argc; ++i) {
+            const std::string argument = __argv[i];
+            auto endsWith = [&argument](const std::string& end) {
+                return argument.size() >= end.size() && argument.compare(argument.size() - end.size(), end.size(), end) == 0;
+            };
+            if (endsWith("brimhost.exe"))
+                hostPath = ToWindowsPath(argument);
+            if (endsWith("fake_vis.dll"))
+                fakePath = ToWindowsPath(argument);
+        }
+    }
+};
+
+const auto* registered = ::testing::AddGlobalTestEnvironment(new HostPathsFromArguments);
+
+}  // namespace
