@@ -5,13 +5,39 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <complex>
 
 namespace {
 
 constexpr int binCount = fftSize / 2;
 constexpr double pi = 3.14159265358979323846;
-using Complex = std::complex<double>;
+// Plain arithmetic: std::complex's operators carry NaN checks and hypot calls
+// that cost more than the transform itself.
+struct Complex {
+    double re;
+    double im;
+};
+
+const std::array<Complex, fftSize / 2>& Twiddles()
+{
+    static const std::array<Complex, fftSize / 2> table = [] {
+        std::array<Complex, fftSize / 2> values;
+        for (int k = 0; k < fftSize / 2; ++k)
+            values[k] = {std::cos(2.0 * pi * k / fftSize), -std::sin(2.0 * pi * k / fftSize)};
+        return values;
+    }();
+    return table;
+}
+
+const std::array<double, fftSize>& HannWindow()
+{
+    static const std::array<double, fftSize> table = [] {
+        std::array<double, fftSize> values;
+        for (int n = 0; n < fftSize; ++n)
+            values[n] = 0.5 - 0.5 * std::cos(2.0 * pi * n / fftSize);
+        return values;
+    }();
+    return table;
+}
 
 // In-place iterative radix-2 transform.
 void Fft(std::array<Complex, fftSize>& data)
@@ -24,16 +50,17 @@ void Fft(std::array<Complex, fftSize>& data)
         if (i < j)
             std::swap(data[i], data[j]);
     }
+    const auto& twiddles = Twiddles();
     for (int length = 2; length <= fftSize; length <<= 1) {
-        const Complex step = std::polar(1.0, -2.0 * pi / length);
+        const int stride = fftSize / length;
         for (int start = 0; start < fftSize; start += length) {
-            Complex twiddle = 1.0;
             for (int k = 0; k < length / 2; ++k) {
                 const Complex even = data[start + k];
-                const Complex odd = data[start + k + length / 2] * twiddle;
-                data[start + k] = even + odd;
-                data[start + k + length / 2] = even - odd;
-                twiddle *= step;
+                const Complex in = data[start + k + length / 2];
+                const Complex w = twiddles[k * stride];
+                const Complex odd = {in.re * w.re - in.im * w.im, in.re * w.im + in.im * w.re};
+                data[start + k] = {even.re + odd.re, even.im + odd.im};
+                data[start + k + length / 2] = {even.re - odd.re, even.im - odd.im};
             }
         }
     }
@@ -60,14 +87,13 @@ void SpectrumBytes(const std::int16_t* samples, unsigned char* bytes)
         const double out = in - previousIn + 0.99 * previousOut;
         previousIn = in;
         previousOut = out;
-        const double hann = 0.5 - 0.5 * std::cos(2.0 * pi * n / fftSize);
-        data[n] = out * hann;
+        data[n] = {out * HannWindow()[n], 0.0};
     }
     Fft(data);
 
     std::array<int, binCount> value;
     for (int k = 0; k < binCount; ++k)
-        value[k] = static_cast<int>(std::min(std::abs(data[k]) / 16.0, 255.0));
+        value[k] = static_cast<int>(std::min(std::sqrt(data[k].re * data[k].re + data[k].im * data[k].im) / 16.0, 255.0));
 
     // Two bytes per bin: the odd byte is the bin, the even one sits between it
     // and the bin below.

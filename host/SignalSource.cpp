@@ -10,19 +10,50 @@
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
-constexpr double beatSeconds = 0.5;  // 120 beats a minute
+constexpr int beatSamples = synthesizedRate / 2;  // 120 beats a minute
 
+// Every frequency is a whole number of hertz, so one second of a sine serves
+// them all and the signal needs no transcendental call per sample.
 struct Voice {
-    double beatOffset;  // seconds after the left channel's beat
-    double kickHz;
-    double toneHz;
-    double highHz;
+    int beatOffset;  // samples after the left channel's beat
+    int kickHz;
+    int toneHz;
+    int highHz;
 };
 
 constexpr Voice voices[2] = {
-    {0.0, 70.0, 440.0, 1760.0},
-    {beatSeconds / 2, 55.0, 660.0, 2640.0},
+    {0, 70, 440, 1760},
+    {beatSamples / 2, 55, 660, 2640},
 };
+
+const std::vector<double>& SineTable()
+{
+    static const std::vector<double> table = [] {
+        std::vector<double> values(synthesizedRate);
+        for (int i = 0; i < synthesizedRate; ++i)
+            values[i] = std::sin(2.0 * pi * i / synthesizedRate);
+        return values;
+    }();
+    return table;
+}
+
+// The beat's decay, exp(-8 t), over one beat.
+const std::vector<double>& KickTable()
+{
+    static const std::vector<double> table = [] {
+        std::vector<double> values(beatSamples);
+        for (int i = 0; i < beatSamples; ++i)
+            values[i] = std::exp(-8.0 * i / synthesizedRate);
+        return values;
+    }();
+    return table;
+}
+
+// 0..period-1 for any n, negative ones too.
+int Wrap(long long n, int period)
+{
+    return static_cast<int>(((n % period) + period) % period);
+}
 
 std::uint32_t ReadU32(const unsigned char* bytes)
 {
@@ -39,15 +70,20 @@ std::uint16_t ReadU16(const unsigned char* bytes)
 std::int16_t SynthesizedSample(long long n, int channel)
 {
     const Voice& voice = voices[channel];
-    const double t = static_cast<double>(n) / synthesizedRate;
-    const double sinceBeat = std::fmod(t + beatSeconds - voice.beatOffset, beatSeconds);
-    const double kick = std::exp(-8.0 * sinceBeat);
-    // A slow swell on the middle tone so the levels drift between beats too.
-    const double swell = 0.5 + 0.5 * std::sin(2.0 * pi * 0.25 * t + channel * pi / 2);
-    const double value = 0.45 * kick * std::sin(2.0 * pi * voice.kickHz * t) +
-                         0.20 * swell * std::sin(2.0 * pi * voice.toneHz * t) +
-                         0.12 * kick * std::sin(2.0 * pi * voice.highHz * t);
-    return static_cast<std::int16_t>(std::lround(value * 32767.0));
+    const std::vector<double>& sine = SineTable();
+    // The whole signal repeats every four seconds.
+    const int cycle = Wrap(n, 4 * synthesizedRate);
+    const int second = cycle % synthesizedRate;
+    const double kick = KickTable()[(second - voice.beatOffset + beatSamples) % beatSamples];
+    // A 0.25 Hz swell on the middle tone, a quarter turn apart in the two
+    // channels, so the levels drift between beats too.
+    const double swell = 0.5 + 0.5 * sine[(cycle / 4 + channel * synthesizedRate / 4) % synthesizedRate];
+    const double value = 0.45 * kick * sine[voice.kickHz * second % synthesizedRate] +
+                         0.20 * swell * sine[voice.toneHz * second % synthesizedRate] +
+                         0.12 * kick * sine[voice.highHz * second % synthesizedRate];
+    // Rounded half away from zero; |value| < 1 keeps it in range.
+    const double scaled = value * 32767.0;
+    return static_cast<std::int16_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
 }
 
 bool ParseWav(const std::vector<unsigned char>& file, WavData& wav, std::string& error)

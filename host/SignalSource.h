@@ -24,8 +24,9 @@ struct SignalSource {
     WavData wav;
 };
 
-// The built-in signal at sample n (n >= 0): a beat on a low tone with two
-// steady tones above it; the right channel's beat falls between the left's.
+// The built-in signal at sample n: a beat of 120 a minute struck on a low and
+// a high tone over a slowly swelling middle tone. The channels use different
+// tones, and the right channel's beat falls between the left's.
 std::int16_t SynthesizedSample(long long n, int channel);
 
 // Reads a RIFF/WAVE file of 16-bit PCM, mono or stereo. False with a message
