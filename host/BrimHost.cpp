@@ -187,6 +187,20 @@ std::string CapturePath(const std::string& folder, long frame, const char* exten
     return folder + (last == '\\' || last == '/' ? "" : "\\") + name;
 }
 
+bool EndsWithBmp(const std::string& path)
+{
+    return path.size() >= 4 && lstrcmpiA(path.c_str() + path.size() - 4, ".bmp") == 0;
+}
+
+// The frame the window shows as the run ends; false when it cannot be had or written.
+bool SaveSnapshot(const std::string& path, HWND window)
+{
+    RgbImage image;
+    if (!IsWindow(window) || !CaptureClientArea(window, image))
+        return false;
+    return WriteBinaryFile(path, EndsWithBmp(path) ? EncodeBmp(image) : EncodePng(image));
+}
+
 bool CaptureFrame(const HostOptions& options, Capture& capture, long frame)
 {
     RgbImage image;
@@ -280,6 +294,7 @@ int RunLoop(const HostOptions& options, VisModule* module, const SignalSource& s
         Pace(options, *module, start, frames);
     }
     const double elapsed = Seconds() - start;
+    const bool snapshotFailed = !options.snapshotPath.empty() && !SaveSnapshot(options.snapshotPath, capture.window);
 
     std::printf("ended: %s", EndText(end));
     if (end == RunEnd::QuitMessage)
@@ -289,10 +304,14 @@ int RunLoop(const HostOptions& options, VisModule* module, const SignalSource& s
     std::printf("\nframes: %ld  seconds: %.3f  fps: %.1f\n", frames, elapsed, elapsed > 0 ? frames / elapsed : 0.0);
     if (!options.captureDir.empty())
         std::printf("captured: %ld\n", capture.written);
+    if (!options.snapshotPath.empty() && !snapshotFailed)
+        std::printf("snapshot: %s\n", options.snapshotPath.c_str());
     std::printf("key messages received: %ld\n", keyMessages);
     if (end == RunEnd::CaptureFailed)
         return Fail(exitCaptureFailed, "cannot write frame " + std::to_string(frames) + " into '" +
                                            options.captureDir + "'");
+    if (snapshotFailed)
+        return Fail(exitCaptureFailed, "cannot save the last frame as '" + options.snapshotPath + "'");
     return exitOk;
 }
 
@@ -319,7 +338,7 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     if (options.width > 0 && (capture.window == nullptr || !SetClientSize(capture.window, options.width, options.height)))
         std::fprintf(stderr, "brimhost: warning: could not give the plug-in window a %dx%d client area\n",
                      options.width, options.height);
-    if (!options.captureDir.empty() && capture.window == nullptr)
+    if ((!options.captureDir.empty() || !options.snapshotPath.empty()) && capture.window == nullptr)
         result = Fail(exitCaptureFailed, "the plug-in opened no window to capture");
     else
         result = RunLoop(options, module, source, capture);

@@ -1,5 +1,6 @@
 #include "host/HostOptions.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -61,6 +62,17 @@ bool ParseFormat(const char* text, HostOptions& options)
     return true;
 }
 
+bool EndsWithNoCase(const std::string& text, const char* end)
+{
+    const std::size_t length = std::strlen(end);
+    if (text.size() < length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i)
+        if (std::tolower(static_cast<unsigned char>(text[text.size() - length + i])) != end[i])
+            return false;
+    return true;
+}
+
 bool IsOption(const char* argument)
 {
     return argument[0] == '-' && argument[1] != '\0';
@@ -109,7 +121,7 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
 
         const bool takesValue = name == "--module" || name == "--frames" || name == "--seconds" ||
                                 name == "--fps" || name == "--size" || name == "--capture" ||
-                                name == "--capture-every" || name == "--capture-format" || name == "--wav";
+                                name == "--capture-every" || name == "--capture-format" || name == "--wav" || name == "--snapshot";
         if (!takesValue)
             return fail("unknown option '" + name + "'");
         if (i + 1 >= argc)
@@ -146,6 +158,10 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
         } else if (name == "--capture-format") {
             if (!ParseFormat(value, options))
                 return fail(bad + " (png, bmp or both)");
+        } else if (name == "--snapshot") {
+            if (!EndsWithNoCase(value, ".png") && !EndsWithNoCase(value, ".bmp"))
+                return fail(bad + " (a .png or .bmp file)");
+            options.snapshotPath = value;
         } else if (name == "--wav") {
             if (*value == '\0')
                 return fail(bad + " (a file)");
@@ -180,6 +196,7 @@ const char* HostUsage()
            "  --capture DIR          write presented frames as images into DIR\n"
            "  --capture-every N      capture only every Nth frame (default 1)\n"
            "  --capture-format F     png, bmp or both (default png)\n"
+           "  --snapshot FILE        save the frame shown when the run ends (.png or .bmp)\n"
            "  --wav FILE             feed a 16-bit PCM WAV file (silence after its end)\n"
            "  --silence              feed silence\n"
            "  --help                 this text\n"
@@ -198,6 +215,6 @@ const char* HostUsage()
            "  5  the plug-in has no module with that index\n"
            "  6  the module's Init failed\n"
            "  7  the WAV file could not be used\n"
-           "  8  no plug-in window to capture, or a frame could not be written\n"
+           "  8  no plug-in window to capture, or a frame or snapshot could not be written\n"
            "  9  the host window could not be created\n";
 }

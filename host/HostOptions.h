@@ -46,6 +46,7 @@ struct HostOptions {
     long captureEvery = 1;
     bool capturePng = true;
     bool captureBmp = false;
+    std::string snapshotPath;  // .png or .bmp for the last frame; empty: none
     SignalKind signal = SignalKind::Synthesized;
     std::string wavPath;
 };

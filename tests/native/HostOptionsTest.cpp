@@ -35,7 +35,8 @@ TEST(HostOptions, EveryOptionLandsInItsField)
 {
     const ParsedOptions parsed =
         Parse({"--module", "2", "--frames", "120", "--seconds", "2.5", "--fps", "30", "--size", "640x480",
-               "--capture", "out dir", "--capture-every", "10", "--capture-format", "both", "--wav",
+               "--capture", "out dir", "--capture-every", "10", "--capture-format", "both", "--snapshot",
+               "last.PNG", "--wav",
                "song.wav", "C:\\plugins\\vis_x.dll"});
     ASSERT_EQ(parsed.error, "");
     const HostOptions& o = parsed.options;
@@ -50,6 +51,7 @@ TEST(HostOptions, EveryOptionLandsInItsField)
     EXPECT_EQ(o.captureDir, "out dir");
     EXPECT_EQ(o.captureEvery, 10);
     EXPECT_TRUE(o.capturePng && o.captureBmp);
+    EXPECT_EQ(o.snapshotPath, "last.PNG");
     EXPECT_EQ(o.signal, SignalKind::WavFile);
     EXPECT_EQ(o.wavPath, "song.wav");
 
@@ -112,6 +114,9 @@ TEST(HostOptions, MistakesAreRefusedByName)
         {{"--capture-format", "jpg", "x.dll"}, "bad value 'jpg' for --capture-format"},
         {{"--capture", "", "x.dll"}, "for --capture"},
         {{"--wav", "", "x.dll"}, "for --wav"},
+        // 25
+        {{"--snapshot", "shot.jpg", "x.dll"}, "bad value 'shot.jpg' for --snapshot"},
+        {{"--snapshot", "png", "x.dll"}, "for --snapshot"},
         {{"--list", "--config", "x.dll"}, "exclude each other"},
     };
     for (const Case& c : cases) {
@@ -127,7 +132,8 @@ TEST(HostOptions, UsageDocumentsEveryExitCode)
     for (int code = exitOk; code <= exitHostWindow; ++code)
         EXPECT_NE(usage.find("\n  " + std::to_string(code) + "  "), std::string::npos) << "exit code " << code;
     for (const char* option : {"--list", "--module", "--config", "--frames", "--seconds", "--fps", "--no-sleep",
-                               "--size", "--capture", "--capture-every", "--capture-format", "--wav", "--silence"})
+                               "--size", "--capture", "--capture-every", "--capture-format", "--snapshot", "--wav",
+                               "--silence"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

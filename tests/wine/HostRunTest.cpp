@@ -16,6 +16,7 @@ namespace {
 
 std::string hostPath;
 std::string fakePath;
+std::string realPath;  // the built vis_brim.dll
 
 struct LogLine {
     std::string event;
@@ -315,6 +316,7 @@ TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
         {"--module 1 " + Fake(), nullptr, 6, "Init of module 1 returned 1", {"init"}},
         {"--module 4 --capture \"" + WorkDirectory() + "none\" " + Fake(), nullptr, 8, "opened no window to capture",
          {"init", "quit"}},
+        {"--module 4 --snapshot none.png " + Fake(), nullptr, 8, "opened no window to capture", {"init", "quit"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -417,6 +419,61 @@ TEST_F(HostRunTest, CapturesEachPresentedFrameFromThePluginWindow)
         EXPECT_FALSE(FileExists(FramePath(folder, frame, "bmp"))) << "png only by default";
     }
     RemoveFolder(folder);
+
+    // The snapshot is the last frame the window showed: frame 5.
+    const std::string shot = WorkDirectory() + "last.bmp";
+    DeleteFileA(shot.c_str());
+    const HostRun snapshot = RunHost("--snapshot \"" + shot + "\" " + Fake());
+    EXPECT_EQ(snapshot.exitCode, 0u) << snapshot.err;
+    Bitmap bitmap;
+    ASSERT_TRUE(ReadBitmap(shot, bitmap));
+    EXPECT_EQ(bitmap.Pixel(bitmap.width / 2, bitmap.height / 2), colours[5 % 4]);
+    DeleteFileA(shot.c_str());
+}
+
+TEST_F(HostRunTest, DrivesEachModuleOfTheBuiltPlugin)
+{
+    ASSERT_FALSE(realPath.empty()) << "vis_brim.dll not among the arguments";
+    // A copy of its own, so the plugin.ini it writes stays out of other tests' way.
+    const std::string folder = WorkDirectory() + "real";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string plugin = folder + "\\vis_brim.dll";
+    ASSERT_TRUE(CopyFileA(realPath.c_str(), plugin.c_str(), FALSE)) << GetLastError();
+    DeleteFileA((folder + "\\plugin.ini").c_str());
+
+    const HostRun list = RunHost("--list \"" + plugin + "\"");
+    EXPECT_EQ(list.exitCode, 0u) << list.err;
+    EXPECT_EQ(list.out, "Brimwave (OpenGL) v0.6\n0: Rectangles\n1: Spheres\n2: Rectangle/Texture(prelim)\n");
+
+    for (int module = 0; module < 3; ++module) {
+        SCOPED_TRACE("module " + std::to_string(module));
+        const std::string shot = folder + "\\module" + std::to_string(module) + ".bmp";
+        DeleteFileA(shot.c_str());
+        const HostRun run =
+            RunHost("--module " + std::to_string(module) + " --frames 30 --no-sleep --size 320x240 --snapshot \"" +
+                    shot + "\" \"" + plugin + "\"");
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        EXPECT_TRUE(Contains(run.out, "frames: 30 ")) << run.out;
+        Bitmap bitmap;
+        ASSERT_TRUE(ReadBitmap(shot, bitmap));
+        EXPECT_EQ(bitmap.width, 320);
+        EXPECT_EQ(bitmap.height, 240);
+        // Coloured level boxes or spheres on black; white checker squares behind the Texture boxes.
+        int coloured = 0;
+        int white = 0;
+        for (int y = 0; y < bitmap.height; ++y)
+            for (int x = 0; x < bitmap.width; ++x) {
+                const COLORREF c = bitmap.Pixel(x, y);
+                coloured += GetRValue(c) != GetGValue(c) || GetGValue(c) != GetBValue(c);
+                white += c == RGB(255, 255, 255);
+            }
+        const int pixels = bitmap.width * bitmap.height;
+        EXPECT_GT(coloured, pixels / 100) << "something drawn in colour";
+        if (module == 2)
+            EXPECT_GT(white, pixels / 10) << "the checker square shows";
+        else
+            EXPECT_LT(white, pixels / 100) << "no checker behind boxes or spheres";
+    }
 }
 
 // The programs under test come as arguments from ctest.
@@ -433,6 +490,8 @@ public:
                 hostPath = ToWindowsPath(argument);
             if (endsWith("fake_vis.dll"))
                 fakePath = ToWindowsPath(argument);
+            if (endsWith("vis_brim.dll"))
+                realPath = ToWindowsPath(argument);
         }
     }
 };
