@@ -28,7 +28,13 @@ HWND FindPluginWindow(HWND hostWindow)
 {
     WindowSearch search = {hostWindow, nullptr, nullptr};
     EnumThreadWindows(GetCurrentThreadId(), ConsiderWindow, reinterpret_cast<LPARAM>(&search));
-    return search.owned != nullptr ? search.owned : search.other;
+    if (search.owned != nullptr)
+        return search.owned;
+    if (search.other != nullptr)
+        return search.other;
+    // A plug-in may also draw into a child of the host window.
+    HWND child = GetWindow(hostWindow, GW_CHILD);
+    return child != nullptr && IsWindowVisible(child) ? child : nullptr;
 }
 
 bool CaptureClientArea(HWND window, RgbImage& image)

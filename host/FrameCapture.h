@@ -6,8 +6,8 @@
 #include <windows.h>
 
 // The visible top-level window of this thread that the host window owns;
-// failing that, any other visible top-level window of this thread. Null when
-// there is none.
+// failing that, any other visible top-level window of this thread, and then
+// a visible child of the host window. Null when there is none.
 HWND FindPluginWindow(HWND hostWindow);
 
 // Copies the window's client area through its window DC. A GL window's front

@@ -16,7 +16,8 @@ constexpr int failsModule = 1;        // Init returns 1
 constexpr int renderEndsModule = 2;   // Render returns 3 in frame 3
 constexpr int closesHostModule = 3;   // closes the host window in frame 4
 constexpr int windowlessModule = 4;   // no window, never ends by itself
-constexpr int moduleCount = 5;
+constexpr int childModule = 5;        // draws in a child of the host window
+constexpr int moduleCount = 6;
 
 HINSTANCE ownInstance = nullptr;
 HWND fakeWindow = nullptr;
@@ -83,6 +84,7 @@ VisModule modules[moduleCount] = {
     MakeModule("Render ends in frame three"),
     MakeModule("Closes the host in frame four"),
     MakeModule("Windowless"),
+    MakeModule("Draws in a child of the host"),
 };
 
 VisHeader header = {0x101, "Fake visualization for host tests", nullptr};
@@ -118,8 +120,10 @@ int Init(VisModule* module)
     windowClass.hInstance = module->instance;
     windowClass.lpszClassName = "FakeVis";
     RegisterClassA(&windowClass);
-    fakeWindow = CreateWindowExA(0, "FakeVis", module->description, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100,
-                                 240, 180, module->hostWindow, nullptr, module->instance, nullptr);
+    const DWORD style = index == childModule ? WS_CHILD | WS_VISIBLE : WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    const int place = index == childModule ? 0 : 100;
+    fakeWindow = CreateWindowExA(0, "FakeVis", module->description, style, place, place, 240, 180,
+                                 module->hostWindow, nullptr, module->instance, nullptr);
     return fakeWindow != nullptr ? 0 : 1;
 }
 

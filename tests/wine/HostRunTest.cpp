@@ -291,7 +291,8 @@ TEST_F(HostRunTest, ConfigAndListRunNoModule)
               "1: Init fails\n"
               "2: Render ends in frame three\n"
               "3: Closes the host in frame four\n"
-              "4: Windowless\n");
+              "4: Windowless\n"
+              "5: Draws in a child of the host\n");
 }
 
 TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
@@ -311,7 +312,7 @@ TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
         {"user32.dll", nullptr, 3, "does not export winampVisGetHeader", {}},
         // 5
         {Fake(), "0x100", 4, "header version 0x100, expected 0x101", {}},
-        {"--module 5 " + Fake(), nullptr, 5, "no module 5", {}},
+        {"--module 6 " + Fake(), nullptr, 5, "no module 6", {}},
         {"--module -1 " + Fake(), nullptr, 5, "no module -1", {}},
         {"--module 1 " + Fake(), nullptr, 6, "Init of module 1 returned 1", {"init"}},
         {"--module 4 --capture \"" + WorkDirectory() + "none\" " + Fake(), nullptr, 8, "opened no window to capture",
@@ -428,6 +429,14 @@ TEST_F(HostRunTest, CapturesEachPresentedFrameFromThePluginWindow)
     Bitmap bitmap;
     ASSERT_TRUE(ReadBitmap(shot, bitmap));
     EXPECT_EQ(bitmap.Pixel(bitmap.width / 2, bitmap.height / 2), colours[5 % 4]);
+
+    // A plug-in that draws in a child of the host window is found there.
+    DeleteFileA(shot.c_str());
+    const HostRun child = RunHost("--module 5 --frames 3 --snapshot \"" + shot + "\" " + Fake());
+    EXPECT_EQ(child.exitCode, 0u) << child.err;
+    ASSERT_TRUE(ReadBitmap(shot, bitmap));
+    EXPECT_EQ(bitmap.width, 240) << "the child's client area";
+    EXPECT_EQ(bitmap.Pixel(120, 90), colours[3 % 4]);
     DeleteFileA(shot.c_str());
 }
 
