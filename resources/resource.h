@@ -16,3 +16,7 @@
 #define IDC_DETAIL 1025
 #define IDC_WIREFRAME 1041
 #define IDC_SOLID 1042
+
+// Icons of the library that no code loads.
+#define IDI_BARS 121
+#define IDI_SPHERE 122
