@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -67,8 +68,9 @@ std::string WithoutCarriageReturns(std::string text)
     return text;
 }
 
-// Runs brimhost with the arguments and waits for it; the fake logs into the work folder.
-HostRun RunHost(const std::string& arguments)
+// Runs brimhost with the arguments and waits for it; the fake logs into the
+// work folder. `whileRunning` acts on the running host first.
+HostRun RunHost(const std::string& arguments, const std::function<void()>& whileRunning = {})
 {
     const std::string folder = WorkDirectory();
     CreateDirectoryA(folder.c_str(), nullptr);
@@ -94,6 +96,8 @@ HostRun RunHost(const std::string& arguments)
     EXPECT_TRUE(started) << commandLine << ": error " << GetLastError();
     if (!started)
         return run;
+    if (whileRunning)
+        whileRunning();
     if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
         TerminateProcess(process.hProcess, 99);
         ADD_FAILURE() << commandLine << " did not end within a minute";
@@ -483,6 +487,30 @@ TEST_F(HostRunTest, DrivesEachModuleOfTheBuiltPlugin)
         else
             EXPECT_LT(white, pixels / 100) << "no checker behind boxes or spheres";
     }
+}
+
+TEST_F(HostRunTest, EscapeInTheBuiltPluginsWindowEndsTheRunWithItsQuitMessage)
+{
+    ASSERT_FALSE(realPath.empty()) << "vis_brim.dll not among the arguments";
+    const std::string folder = WorkDirectory() + "real";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string plugin = folder + "\\vis_brim.dll";
+    ASSERT_TRUE(CopyFileA(realPath.c_str(), plugin.c_str(), FALSE)) << GetLastError();
+
+    bool pressed = false;
+    const HostRun run = RunHost("--seconds 30 \"" + plugin + "\"", [&pressed] {
+        for (int wait = 0; wait < 200 && !pressed; ++wait) {
+            HWND window = FindWindowA("Brimwave", nullptr);
+            if (window != nullptr)
+                pressed = PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001) != FALSE;
+            else
+                Sleep(50);
+        }
+    });
+    ASSERT_TRUE(pressed) << "no Brimwave window appeared";
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_TRUE(Contains(run.out, "ended: the plug-in posted the quit message (code 0)")) << run.out;
+    EXPECT_TRUE(Contains(run.out, "key messages received: 1\n")) << "ESC forwarded to the host window\n" << run.out;
 }
 
 // The programs under test come as arguments from ctest.
