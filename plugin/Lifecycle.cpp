@@ -1,29 +1,103 @@
 #include "plugin/Lifecycle.h"
 
-void ConfigModule(VisModule*)
+#include "plugin/PluginEntry.h"
+#include "scenes/LevelMeter.h"
+#include "scenes/Scenes.h"
+#include "settings/ConfigDialogs.h"
+#include "settings/SettingsStore.h"
+#include "window/RenderContext.h"
+#include "window/VisWindow.h"
+
+#include <commctrl.h>
+
+#include <array>
+
+namespace {
+
+struct ConfigDialog {
+    int templateId;
+    DLGPROC procedure;
+};
+
+// Indexed by activeModule.
+const std::array<ConfigDialog, 3> configDialogs = {{
+    {IDD_RECTANGLE_CONFIG, BoxDlgProc},
+    {IDD_SPHERE_CONFIG, SphereDlgProc},
+    {IDD_TEXTURE_CONFIG, BoxDlgProc},
+}};
+
+void ShowInitError(const VisModule& module, const char* text)
 {
+    MessageBoxA(module.hostWindow, text, "Error", MB_OK);
 }
 
-int InitModule(VisModule*)
+// After ESC or a closed window there is no context: measure, draw nothing.
+int RenderFrame(const VisModule& module, const MeterConstants& meter, void (*drawScene)())
 {
-    return 1;
-}
-
-int RenderRectangles(VisModule*)
-{
+    MeasureLevels(module, meter);
+    if (renderContext)
+        drawScene();
     return 0;
 }
 
-int RenderSpheres(VisModule*)
+}  // namespace
+
+void ConfigModule(VisModule* module)
 {
+    LoadSettings(module);
+    // The dialogs' trackbars need the common controls' class, which a host
+    // may never have registered.
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    const ConfigDialog& dialog = configDialogs[activeModule];
+    DialogBoxParamA(module->instance, MAKEINTRESOURCEA(dialog.templateId), module->hostWindow, dialog.procedure, 0);
+    SaveSettings(module);
+}
+
+int InitModule(VisModule* module)
+{
+    LoadSettings(module);
+    if (!RegisterVisWindowClass(module->instance)) {
+        ShowInitError(*module, "Error registering window class");
+        return 1;
+    }
+    bool contextFailed = false;
+    visWindow = CreateVisWindow(*module, contextFailed);
+    if (!visWindow) {
+        // A refused pixel format was reported already; leave nothing behind
+        // so that a later start can try again.
+        if (contextFailed)
+            UnregisterVisWindowClass(module->instance);
+        else
+            ShowInitError(*module, "Error creating window");
+        return 1;
+    }
+    SetWindowLongPtrA(visWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(module));
+    ShowWindow(visWindow, SW_SHOWNORMAL);
+    UpdateWindow(visWindow);
     return 0;
 }
 
-int RenderTexture(VisModule*)
+int RenderRectangles(VisModule* module)
 {
-    return 0;
+    return RenderFrame(*module, rectanglesMeter, DrawRectanglesScene);
 }
 
-void QuitModule(VisModule*)
+int RenderSpheres(VisModule* module)
 {
+    return RenderFrame(*module, spheresMeter, DrawSpheresScene);
+}
+
+int RenderTexture(VisModule* module)
+{
+    return RenderFrame(*module, textureMeter, DrawTextureScene);
+}
+
+void QuitModule(VisModule* module)
+{
+    SaveSettings(module);
+    if (visWindow)
+        DestroyWindow(visWindow);
+    visWindow = nullptr;
+    UnregisterVisWindowClass(module->instance);
 }

@@ -17,10 +17,13 @@ void PresentFrame();
 extern HDC windowDC;
 extern HGLRC renderContext;
 
-void CreateRenderContext(HWND window);
-void SetupPixelFormat(HDC dc);
+// False when no pixel format could be had; its message box was shown and
+// nothing is left behind.
+bool CreateRenderContext(HWND window);
+bool SetupPixelFormat(HDC dc);
 void SetupSceneTextured();
 void SetupSceneQuadric();
 void ResizeViewport(int width, int height);
+// Releases the quadric and the context, each once, and posts the quit message.
 void ReleaseRenderContext();
 #endif

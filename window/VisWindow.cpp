@@ -1,0 +1,171 @@
+#include "window/VisWindow.h"
+
+#include "plugin/PluginEntry.h"
+#include "scenes/Scenes.h"
+#include "settings/Settings.h"
+#include "window/RenderContext.h"
+
+#include <array>
+#include <climits>
+
+HWND visWindow = nullptr;
+
+namespace {
+
+constexpr char className[] = "Brimwave";
+constexpr DWORD windowStyle = WS_VISIBLE | WS_SYSMENU | WS_THICKFRAME;
+static_assert(windowStyle == 0x100C0000);
+
+// Set by the creation message when no pixel format could be had.
+bool contextRefused = false;
+
+constexpr std::array<void (*)(), 3> moduleScenes = {DrawRectanglesScene, DrawSpheresScene, DrawTextureScene};
+
+// Divisor steps of the scale keys: END makes the meter less sensitive, HOME more.
+struct ScaleKey {
+    WPARAM key;
+    int waveformStep;
+    int spectrumStep;
+};
+constexpr std::array<ScaleKey, 2> scaleKeys = {{
+    {VK_END, 100, 25},
+    {VK_HOME, -100, -25},
+}};
+
+// END has no upper limit short of overflow; HOME never goes below 1.
+void StepDivisor(int& divisor, int step)
+{
+    if (step > 0)
+        divisor = divisor > INT_MAX - step ? INT_MAX : divisor + step;
+    else
+        divisor = divisor < 1 - step ? 1 : divisor + step;
+}
+
+void ApplyScaleKey(const ScaleKey& scaleKey)
+{
+    if (settings.vistype == 0)
+        StepDivisor(settings.scalew, scaleKey.waveformStep);
+    else if (settings.vistype == 1)
+        StepDivisor(settings.scales, scaleKey.spectrumStep);
+}
+
+void ForwardToHost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const auto* module = reinterpret_cast<const VisModule*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (module)
+        PostMessageA(module->hostWindow, message, wParam, lParam);
+}
+
+LRESULT OnCreate(HWND window)
+{
+    contextRefused = !CreateRenderContext(window);
+    return contextRefused ? -1 : 0;
+}
+
+LRESULT OnDestroy(HWND window)
+{
+    // A window whose creation failed has nothing to release and must not
+    // tell the player to stop.
+    if (windowDC) {
+        ReleaseRenderContext();
+        ReleaseDC(window, windowDC);
+        windowDC = nullptr;
+    }
+    if (visWindow == window)
+        visWindow = nullptr;
+    return 0;
+}
+
+LRESULT OnMove(HWND window)
+{
+    RECT outer;
+    GetWindowRect(window, &outer);
+    settings.screen_x = outer.left;
+    settings.screen_y = outer.top;
+    return 0;
+}
+
+LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (!renderContext)
+        return DefWindowProcA(window, WM_SIZE, wParam, lParam);
+    clientWidth = LOWORD(lParam);
+    clientHeight = HIWORD(lParam);
+    ResizeViewport(clientWidth, clientHeight);
+    RECT outer;
+    GetWindowRect(window, &outer);
+    settings.screen_w = outer.right - outer.left;
+    settings.screen_h = outer.bottom - outer.top;
+    return 0;
+}
+
+LRESULT OnPaint(HWND window)
+{
+    if (renderContext)
+        moduleScenes[activeModule]();
+    ValidateRect(window, nullptr);
+    return 0;
+}
+
+LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam)
+{
+    if (key == VK_ESCAPE)
+        ReleaseRenderContext();
+    for (const ScaleKey& scaleKey : scaleKeys)
+        if (scaleKey.key == key)
+            ApplyScaleKey(scaleKey);
+    ForwardToHost(window, WM_KEYDOWN, key, lParam);
+    return 0;
+}
+
+LRESULT OnKeyUp(HWND window, WPARAM key, LPARAM lParam)
+{
+    ForwardToHost(window, WM_KEYUP, key, lParam);
+    return 0;
+}
+
+}  // namespace
+
+bool RegisterVisWindowClass(HINSTANCE instance)
+{
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_SAVEBITS;
+    windowClass.lpfnWndProc = VisWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+    windowClass.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = className;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+void UnregisterVisWindowClass(HINSTANCE instance)
+{
+    UnregisterClassA(className, instance);
+}
+
+HWND CreateVisWindow(const VisModule& module, bool& contextFailed)
+{
+    contextRefused = false;
+    HWND window = CreateWindowExA(WS_EX_APPWINDOW, className, module.description, windowStyle,
+                                  settings.screen_x, settings.screen_y, settings.screen_w, settings.screen_h,
+                                  module.hostWindow, nullptr, module.instance, nullptr);
+    contextFailed = contextRefused;
+    return window;
+}
+
+LRESULT CALLBACK VisWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE: return OnCreate(window);
+    case WM_DESTROY: return OnDestroy(window);
+    case WM_MOVE: return OnMove(window);
+    case WM_SIZE: return OnSize(window, wParam, lParam);
+    case WM_PAINT: return OnPaint(window);
+    case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
+    case WM_KEYUP: return OnKeyUp(window, wParam, lParam);
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,16 @@
+// The visualization window: class, creation and message handling.
+#pragma once
+
+#include "plugin/VisModule.h"
+
+extern HWND visWindow;
+
+bool RegisterVisWindowClass(HINSTANCE instance);
+void UnregisterVisWindowClass(HINSTANCE instance);
+
+// Creates the window at the saved place and size, owned by the player's
+// window. contextFailed tells a pixel-format failure (already reported to
+// the user) from any other failure.
+HWND CreateVisWindow(const VisModule& module, bool& contextFailed);
+
+LRESULT CALLBACK VisWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
