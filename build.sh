@@ -5,7 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")"
 cmake/deps.sh
 
-cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+# With a display the windows show live; without one they run in Xvfb.
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+
+cmake -S . -B build/windows --no-warn-unused-cli \
+    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/windows -j2 --target vis_brim brimhost
 mkdir -p dist/pictures
 cp build/windows/vis_brim.dll build/windows/host/brimhost.exe dist/
@@ -13,28 +19,17 @@ echo "-- dist/vis_brim.dll, dist/brimhost.exe"
 
 export WINEPREFIX="$PWD/build/windows/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+cmake/wine-prefix.sh
 
-run_modules() {
-    cmake/wine-prefix.sh
-    local names=(rectangles spheres texture)
-    local log
-    log=$(mktemp)
-    for module in 0 1 2; do
-        # Output goes through a file: wine's background services would hold a pipe open.
-        wine dist/brimhost.exe --module "$module" --frames 150 --fps 50 --size 640x480 \
-            --snapshot "dist/pictures/${names[$module]}.png" dist/vis_brim.dll </dev/null >"$log" 2>&1 \
-            || { cat "$log"; return 1; }
-        sed "s/^/   ${names[$module]}: /" "$log"
-    done
-    rm -f "$log"
-    wineserver -k || true
-}
-
-# With a display the windows show live; without one they run in Xvfb.
-if [ -n "${DISPLAY:-}" ]; then
-    run_modules
-else
-    export -f run_modules
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c run_modules
-fi
+names=(rectangles spheres texture)
+log=$(mktemp)
+for module in 0 1 2; do
+    # Output goes through a file: wine's background services would hold a pipe open.
+    wine dist/brimhost.exe --module "$module" --frames 150 --fps 50 --size 640x480 \
+        --snapshot "dist/pictures/${names[$module]}.png" dist/vis_brim.dll </dev/null >"$log" 2>&1 \
+        || { cat "$log"; exit 1; }
+    sed "s/^/   ${names[$module]}: /" "$log"
+done
+rm -f "$log"
+wineserver -k || true
 echo "-- pictures in dist/pictures/"
