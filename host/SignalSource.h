@@ -24,9 +24,11 @@ struct SignalSource {
     WavData wav;
 };
 
-// The built-in signal at sample n: a beat of 120 a minute struck on a low and
-// a high tone over a slowly swelling middle tone. The channels use different
-// tones, and the right channel's beat falls between the left's.
+// The built-in signal at sample n, an eight-second loop at 120 beats a
+// minute: a kick on every beat, a plucked bass on every eighth, a chord of
+// three rich notes that ducks under the kick, a snare on the second and
+// fourth beats and a hi-hat of fixed pseudo-noise on every eighth. The chord's
+// notes, the snare and the hi-hat are panned, so the channels differ.
 std::int16_t SynthesizedSample(long long n, int channel);
 
 // Reads a RIFF/WAVE file of 16-bit PCM, mono or stereo. False with a message

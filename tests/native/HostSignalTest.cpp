@@ -172,11 +172,12 @@ TEST(HostWaveform, RecordRowsFollowTheChannels)
 
 TEST(HostSignal, SynthesizedStereoMovesAndStaysInRange)
 {
-    // Mean absolute value of each frame-sized block over four seconds.
+    // Mean absolute value of each frame-sized block over the whole
+    // eight-second loop, so every bar is checked for clipping.
     std::vector<double> levels[2];
     int differing = 0;
     int total = 0;
-    for (long long start = 0; start < 4 * 44100; start += 1103) {
+    for (long long start = 0; start < 8 * 44100; start += 1103) {
         SignalSource source;
         std::int16_t left[blockSamples];
         std::int16_t right[blockSamples];
@@ -200,6 +201,89 @@ TEST(HostSignal, SynthesizedStereoMovesAndStaysInRange)
     }
     EXPECT_GT(differing, total * 9 / 10) << "left and right differ";
     EXPECT_EQ(SynthesizedSample(123456, 0), SynthesizedSample(123456, 0)) << "a function of the position only";
+}
+
+// What the boxes and spheres show with the default settings: the spectrum
+// bytes of each channel reduced to |b0-b1| + |b1-b3| + ... + |b573-b575|,
+// over 500 (scales).
+double DefaultSpectrumLevel(const std::int16_t* samples)
+{
+    std::vector<unsigned char> bytes(blockSamples);
+    SpectrumBytes(samples, bytes.data());
+    int sum = std::abs(bytes[0] - bytes[1]);
+    for (int i = 3; i < blockSamples; i += 2)
+        sum += std::abs(bytes[i] - bytes[i - 2]);
+    return sum / 500.0;
+}
+
+TEST(HostSignal, SynthesizedLevelsSuitTheDefaultMeterAndPulseWithTheEighths)
+{
+    // 50 frames a second over the eight-second loop; at 120 beats a minute an
+    // eighth note is 11025 samples, and every eighth has a hit.
+    constexpr int frameSamples = 882;
+    constexpr int eighth = 11025;
+    std::vector<double> levels[2];
+    std::vector<long long> starts;
+    int peakByte = 0;
+    for (long long start = 0; start < 8 * 44100; start += frameSamples) {
+        std::int16_t samples[2][blockSamples];
+        FillBlock(SignalSource(), start, samples[0], samples[1]);
+        for (int channel = 0; channel < 2; ++channel) {
+            levels[channel].push_back(DefaultSpectrumLevel(samples[channel]));
+            unsigned char wave[blockSamples];
+            WaveformBytes(samples[channel], wave);
+            for (unsigned char byte : wave)
+                peakByte = std::max(peakByte, std::abs(static_cast<int>(static_cast<signed char>(byte))));
+        }
+        starts.push_back(start);
+    }
+    const std::size_t frames = starts.size();
+    EXPECT_GE(peakByte, 40) << "the waveform uses a good part of its range";
+
+    for (int channel = 0; channel < 2; ++channel) {
+        const std::vector<double>& level = levels[channel];
+        const auto inRange = std::count_if(level.begin(), level.end(), [](double v) { return v >= 0.5 && v <= 2.5; });
+        EXPECT_GE(inRange, static_cast<std::ptrdiff_t>(frames * 9 / 10))
+            << "frames between 0.5 and 2.5, channel " << channel;
+        std::vector<double> sorted = level;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_GT(sorted.front(), 0.3) << "never nearly idle, channel " << channel;
+        EXPECT_GT(sorted[frames / 2], 0.75) << "median, channel " << channel;
+        EXPECT_LT(sorted[frames / 2], 1.75) << "median, channel " << channel;
+
+        // Each eighth: the frames in its first quarter against those in its last.
+        std::vector<double> early(8 * 44100 / eighth, 0.0);
+        std::vector<double> late(early.size(), 0.0);
+        std::vector<int> earlyCount(early.size(), 0);
+        std::vector<int> lateCount(early.size(), 0);
+        for (std::size_t f = 0; f < frames; ++f) {
+            const std::size_t which = starts[f] / eighth;
+            const long long into = starts[f] % eighth;
+            if (into < eighth / 4) {
+                early[which] += level[f];
+                ++earlyCount[which];
+            } else if (into >= eighth * 3 / 4) {
+                late[which] += level[f];
+                ++lateCount[which];
+            }
+        }
+        for (std::size_t e = 0; e < early.size(); ++e) {
+            ASSERT_GT(earlyCount[e], 0);
+            ASSERT_GT(lateCount[e], 0);
+            const double rise = early[e] / earlyCount[e] - late[e] / lateCount[e];
+            EXPECT_GT(rise, 0.25) << "eighth " << e << ", channel " << channel;
+        }
+    }
+
+    double difference = 0.0;
+    int apart = 0;
+    for (std::size_t f = 0; f < frames; ++f) {
+        const double d = std::abs(levels[0][f] - levels[1][f]);
+        difference += d;
+        apart += d > 0.1;
+    }
+    EXPECT_GT(difference / frames, 0.15) << "mean difference between left and right";
+    EXPECT_GT(apart, static_cast<int>(frames / 2)) << "frames where left and right differ by more than 0.1";
 }
 
 TEST(HostSignal, ReadsStereoAndMonoWav)
