@@ -11,7 +11,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     set -e
     "$0/cmake/wine-prefix.sh"
     status=0
-    ctest --test-dir "$1" --output-on-failure -j1 --timeout 600 "${@:2}" || status=$?
+    ctest --test-dir "$1" --output-on-failure -j1 --timeout 300 "${@:2}" || status=$?
     wineserver -k || true
     exit $status
 ' "$here" "$build" "$@"
