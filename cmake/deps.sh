@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make libgtest-dev googletest python3 libgl-dev libglu1-mesa-dev
-    g++-mingw-w64-i686
+    g++-mingw-w64-i686 g++-mingw-w64-i686-posix
     wine wine32:i386
     xvfb xauth
     libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libglu1-mesa:i386
