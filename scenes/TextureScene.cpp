@@ -2,6 +2,7 @@
 
 #include "scenes/Gl.h"
 #include "scenes/LevelMeter.h"
+#include "scenes/Projection.h"
 #include "scenes/SceneState.h"
 #include "window/RenderContext.h"
 
@@ -37,10 +38,8 @@ constexpr std::array<SquareCorner, 4> squareCorners = {{
 // moves just inside the far plane. The boxes, near 0.8 of the depth range,
 // stay in front of it.
 constexpr float squareDepthScale = 0.999f;
-constexpr float nearDistance = 1.0f;
-constexpr float farDistance = 10.0f;
-constexpr float depthIntoW =
-    (squareDepthScale - 1.0f) * (farDistance + nearDistance) / (2.0f * farDistance * nearDistance);
+constexpr float depthIntoW = static_cast<float>(
+    (squareDepthScale - 1.0f) * (farDistance + nearDistance) / (2.0 * farDistance * nearDistance));
 constexpr GLfloat squareDepthPull[16] = {
     1.0f, 0.0f, 0.0f, 0.0f,
     0.0f, 1.0f, 0.0f, 0.0f,

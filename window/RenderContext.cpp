@@ -3,6 +3,7 @@
 #include "plugin/PluginEntry.h"
 #include "scenes/CheckerTexture.h"
 #include "scenes/LevelMeter.h"
+#include "scenes/Projection.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -16,9 +17,6 @@ int clientHeight = 0;
 namespace {
 
 constexpr int textureModule = 2;
-constexpr GLdouble fieldOfView = 45.0;
-constexpr GLdouble nearDistance = 1.0;
-constexpr GLdouble farDistance = 10.0;
 
 constexpr PIXELFORMATDESCRIPTOR pixelFormat = {
     sizeof(PIXELFORMATDESCRIPTOR),                               // nSize
