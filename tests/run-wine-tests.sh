@@ -7,11 +7,17 @@ build=$(cd "$1" && pwd)
 shift
 export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Tells the tests when the 32-bit side runs under qemu (cmake/i386-emulation.sh),
+# where a program also takes several times longer.
+export BRIM_TEST_TIMEOUT=300
+if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
+    export BRIM_I386_EMULATED=1 BRIM_TEST_TIMEOUT=900
+fi
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     set -e
     "$0/cmake/wine-prefix.sh"
     status=0
-    ctest --test-dir "$1" --output-on-failure -j1 --timeout 300 "${@:2}" || status=$?
+    ctest --test-dir "$1" --output-on-failure -j1 --timeout "$BRIM_TEST_TIMEOUT" "${@:2}" || status=$?
     wineserver -k || true
     exit $status
 ' "$here" "$build" "$@"

@@ -79,8 +79,12 @@ HostRun RunHost(const std::string& arguments, const std::function<void()>& while
     SetEnvironmentVariableA("BRIM_FAKE_LOG", logPath.c_str());
 
     HostRun run;
-    HANDLE out = CreateOutputFile(folder + "out.txt");
-    HANDLE err = CreateOutputFile(folder + "err.txt");
+    // New files for each run: under qemu's i386 emulation a file recreated
+    // with CREATE_ALWAYS was at times read back with the run before's output.
+    static int runCount = 0;
+    const std::string suffix = std::to_string(++runCount) + ".txt";
+    HANDLE out = CreateOutputFile(folder + "out" + suffix);
+    HANDLE err = CreateOutputFile(folder + "err" + suffix);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -105,8 +109,8 @@ HostRun RunHost(const std::string& arguments, const std::function<void()>& while
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    run.out = WithoutCarriageReturns(ReadFileText(folder + "out.txt"));
-    run.err = WithoutCarriageReturns(ReadFileText(folder + "err.txt"));
+    run.out = WithoutCarriageReturns(ReadFileText(folder + "out" + suffix));
+    run.err = WithoutCarriageReturns(ReadFileText(folder + "err" + suffix));
     run.log = ReadLog(logPath);
     return run;
 }

@@ -622,7 +622,12 @@ TEST_F(InitQuitCycles, TwoHundredCyclesLeaveNothingBehind)
     EXPECT_LE(final.userObjects, baseline.userObjects);
     EXPECT_LE(final.gdiObjects, baseline.gdiObjects);
     EXPECT_LE(final.handles, baseline.handles);
-    EXPECT_LE(final.privateBytes, baseline.privateBytes + memorySlack);
+    // Under an i386 emulator the figure is the emulator's own memory, whose
+    // translation cache grows with every freshly compiled shader.
+    if (GetEnvironmentVariableA("BRIM_I386_EMULATED", nullptr, 0) != 0)
+        std::printf("private bytes not compared: the 32-bit side runs under an emulator\n");
+    else
+        EXPECT_LE(final.privateBytes, baseline.privateBytes + memorySlack);
 }
 
 }  // namespace
