@@ -152,7 +152,7 @@ TEST_F(SettingsStore, SpheresKeysOnlyWhileSpheresIsActive)
 TEST_F(SettingsStore, SaveKeepsOtherSectionsAndUnknownKeys)
 {
     const std::string before =
-        "; notes kept by the user\r\n"
+        "; notes kept by the user, caf\xE9\r\n"  // an ANSI byte, kept as it is
         "[Other]\r\n"
         "scales=7\r\n"
         "[Rectangles]\r\n"
@@ -164,7 +164,7 @@ TEST_F(SettingsStore, SaveKeepsOtherSectionsAndUnknownKeys)
     SaveSettings(&record);
     const std::string after = ReadFileText(iniPath);
     EXPECT_EQ(after,
-              "; notes kept by the user\r\n"
+              "; notes kept by the user, caf\xE9\r\n"
               "[Other]\r\n"
               "scales=7\r\n"
               "[Rectangles]\r\n"
