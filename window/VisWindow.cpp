@@ -3,7 +3,9 @@
 #include "plugin/PluginEntry.h"
 #include "scenes/Scenes.h"
 #include "settings/Settings.h"
+#include "window/FullScreen.h"
 #include "window/RenderContext.h"
+#include "window/ScreenPlacement.h"
 
 #include <array>
 #include <climits>
@@ -15,6 +17,9 @@ namespace {
 constexpr char className[] = "Brimwave";
 constexpr DWORD windowStyle = WS_VISIBLE | WS_SYSMENU | WS_THICKFRAME;
 static_assert(windowStyle == 0x100C0000);
+constexpr DWORD windowExStyle = WS_EX_APPWINDOW;
+// The platform gives every overlapped window a caption.
+constexpr DWORD framedStyle = windowStyle | WS_CAPTION;
 
 // Set by the creation message when no pixel format could be had.
 bool contextRefused = false;
@@ -58,6 +63,7 @@ void ForwardToHost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT OnCreate(HWND window)
 {
+    ForgetFullScreen();
     contextRefused = !CreateRenderContext(window);
     return contextRefused ? -1 : 0;
 }
@@ -73,11 +79,16 @@ LRESULT OnDestroy(HWND window)
     }
     if (visWindow == window)
         visWindow = nullptr;
+    ForgetFullScreen();
     return 0;
 }
 
+// Full screen moves and sizes are not the window's own: the framed
+// rectangle stays the one saved.
 LRESULT OnMove(HWND window)
 {
+    if (IsFullScreen())
+        return 0;
     RECT outer;
     GetWindowRect(window, &outer);
     settings.screen_x = outer.left;
@@ -92,6 +103,8 @@ LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam)
     clientWidth = LOWORD(lParam);
     clientHeight = HIWORD(lParam);
     ResizeViewport(clientWidth, clientHeight);
+    if (IsFullScreen())
+        return 0;
     RECT outer;
     GetWindowRect(window, &outer);
     settings.screen_w = outer.right - outer.left;
@@ -104,6 +117,13 @@ LRESULT OnPaint(HWND window)
     if (renderContext)
         moduleScenes[activeModule]();
     ValidateRect(window, nullptr);
+    return 0;
+}
+
+LRESULT OnLeftButtonDown(HWND window, LPARAM position)
+{
+    if (TakeDoubleClick(window, position))
+        ToggleFullScreen(window);
     return 0;
 }
 
@@ -149,9 +169,11 @@ void UnregisterVisWindowClass(HINSTANCE instance)
 HWND CreateVisWindow(const VisModule& module, bool& contextFailed)
 {
     contextRefused = false;
-    HWND window = CreateWindowExA(WS_EX_APPWINDOW, className, module.description, windowStyle,
-                                  settings.screen_x, settings.screen_y, settings.screen_w, settings.screen_h,
-                                  module.hostWindow, nullptr, module.instance, nullptr);
+    const Placement placement = PlacementOnScreen(
+        {settings.screen_x, settings.screen_y, settings.screen_w, settings.screen_h}, framedStyle, windowExStyle);
+    HWND window = CreateWindowExA(windowExStyle, className, module.description, windowStyle, placement.x,
+                                  placement.y, placement.width, placement.height, module.hostWindow, nullptr,
+                                  module.instance, nullptr);
     contextFailed = contextRefused;
     return window;
 }
@@ -164,6 +186,7 @@ LRESULT CALLBACK VisWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_MOVE: return OnMove(window);
     case WM_SIZE: return OnSize(window, wParam, lParam);
     case WM_PAINT: return OnPaint(window);
+    case WM_LBUTTONDOWN: return OnLeftButtonDown(window, lParam);
     case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
     case WM_KEYUP: return OnKeyUp(window, wParam, lParam);
     default: return DefWindowProcA(window, message, wParam, lParam);

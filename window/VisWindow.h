@@ -8,8 +8,8 @@ extern HWND visWindow;
 bool RegisterVisWindowClass(HINSTANCE instance);
 void UnregisterVisWindowClass(HINSTANCE instance);
 
-// Creates the window at the saved place and size, owned by the player's
-// window. contextFailed tells a pixel-format failure (already reported to
+// Creates the window at the saved place and size, or on the nearest screen
+// when that place would be lost, owned by the player's window. contextFailed tells a pixel-format failure (already reported to
 // the user) from any other failure.
 HWND CreateVisWindow(const VisModule& module, bool& contextFailed);
 

@@ -83,9 +83,9 @@ PlayerStandIn::~PlayerStandIn()
     if (library)
         FreeLibrary(library);
     if (!directory.empty()) {
-        DeleteFileA(IniPath().c_str());
-        DeleteFileA((directory + "vis_brim.dll").c_str());
-        RemoveDirectoryA(directory.c_str());
+        DeleteFileW(IniPath().c_str());
+        DeleteFileW((directory + L"vis_brim.dll").c_str());
+        RemoveDirectoryW(directory.c_str());
     }
     DestroyWindow(host);
     // Whatever the plug-in posted last must not reach the next test.
@@ -106,34 +106,34 @@ LRESULT CALLBACK PlayerStandIn::HostProc(HWND window, UINT message, WPARAM wPara
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-bool PlayerStandIn::Load(const std::string& iniText, std::string& failure)
+bool PlayerStandIn::Load(const std::string& iniText, std::string& failure, const std::wstring& nameTail)
 {
     // Process ids come round again; a directory left by an earlier run is
     // passed over, never reused.
     static int serial = 0;
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    const std::string stem = std::string(temp) + "brim-e2e-" + std::to_string(GetCurrentProcessId()) + "-";
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring stem = std::wstring(temp) + L"brim-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-";
     bool created = false;
     for (int attempt = 0; attempt < directoryAttempts && !created; ++attempt) {
-        directory = stem + std::to_string(++serial) + "\\";
-        created = CreateDirectoryA(directory.c_str(), nullptr) != 0;
+        directory = stem + std::to_wstring(++serial) + nameTail + L"\\";
+        created = CreateDirectoryW(directory.c_str(), nullptr) != 0;
     }
     if (!created) {
-        failure = "cannot create a directory like " + directory;
+        failure = "cannot create a directory like " + Utf8(directory);
         directory.clear();
         return false;
     }
-    const std::string copy = directory + "vis_brim.dll";
-    if (!CopyFileA(PluginPath().c_str(), copy.c_str(), FALSE)) {
-        failure = "cannot copy " + PluginPath() + " to " + copy;
+    const std::wstring copy = directory + L"vis_brim.dll";
+    if (!CopyFileW(Widen(PluginPath()).c_str(), copy.c_str(), FALSE)) {
+        failure = "cannot copy " + PluginPath() + " to " + Utf8(copy);
         return false;
     }
     if (!iniText.empty())
         WriteFileText(IniPath(), iniText);
-    library = LoadLibraryA(copy.c_str());
+    library = LoadLibraryW(copy.c_str());
     if (!library) {
-        failure = "LoadLibraryA(" + copy + ") error " + std::to_string(GetLastError());
+        failure = "LoadLibraryW(" + Utf8(copy) + ") error " + std::to_string(GetLastError());
         return false;
     }
     using HeaderGetter = unsigned char* (*)();
@@ -204,5 +204,5 @@ HWND PlayerStandIn::PluginWindow() const
 
 int PlayerStandIn::IniValue(const char* section, const char* key) const
 {
-    return static_cast<int>(GetPrivateProfileIntA(section, key, INT_MIN, IniPath().c_str()));
+    return static_cast<int>(GetPrivateProfileIntW(Widen(section).c_str(), Widen(key).c_str(), INT_MIN, IniPath().c_str()));
 }

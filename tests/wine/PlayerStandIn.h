@@ -49,8 +49,9 @@ public:
     PlayerStandIn& operator=(const PlayerStandIn&) = delete;
 
     // Copies the built plug-in with the given plugin.ini into a fresh
-    // directory, loads it and reads its header. False with a reason on failure.
-    bool Load(const std::string& iniText, std::string& failure);
+    // directory, whose name ends in nameTail, loads it and reads its header.
+    // False with a reason on failure.
+    bool Load(const std::string& iniText, std::string& failure, const std::wstring& nameTail = L"");
     // Fetches a module through the header's getter and fills its player fields.
     bool Fetch(int index);
 
@@ -69,7 +70,7 @@ public:
     HWND PluginWindow() const;
 
     int IniValue(const char* section, const char* key) const;
-    std::string IniPath() const { return directory + "plugin.ini"; }
+    std::wstring IniPath() const { return directory + L"plugin.ini"; }
 
     HMODULE library = nullptr;
     unsigned char* module = nullptr;
@@ -81,7 +82,7 @@ public:
 private:
     static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    std::string directory;
+    std::wstring directory;
     void* (*getModule)(int) = nullptr;
     bool running = false;  // Init succeeded and no Quit since
 };

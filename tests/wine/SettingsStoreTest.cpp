@@ -66,9 +66,9 @@ constexpr char rectanglesDefaults[] =
 
 TEST_F(SettingsStore, PathIsPluginIniBesideTheLibrary)
 {
-    char path[iniPathSize];
+    wchar_t path[iniPathSize];
     ASSERT_TRUE(BuildIniPath(&record, path));
-    EXPECT_EQ(std::string(path), iniPath);
+    EXPECT_EQ(std::wstring(path), Widen(iniPath));
 }
 
 TEST_F(SettingsStore, MissingFileOrSectionLeavesRecordAndSaveCreatesIt)
@@ -152,7 +152,7 @@ TEST_F(SettingsStore, SpheresKeysOnlyWhileSpheresIsActive)
 TEST_F(SettingsStore, SaveKeepsOtherSectionsAndUnknownKeys)
 {
     const std::string before =
-        "; notes kept by the user\r\n"
+        "; notes kept by the user, caf\xE9\r\n"  // an ANSI byte, kept as it is
         "[Other]\r\n"
         "scales=7\r\n"
         "[Rectangles]\r\n"
@@ -164,7 +164,7 @@ TEST_F(SettingsStore, SaveKeepsOtherSectionsAndUnknownKeys)
     SaveSettings(&record);
     const std::string after = ReadFileText(iniPath);
     EXPECT_EQ(after,
-              "; notes kept by the user\r\n"
+              "; notes kept by the user, caf\xE9\r\n"
               "[Other]\r\n"
               "scales=7\r\n"
               "[Rectangles]\r\n"
@@ -196,39 +196,42 @@ TEST_F(SettingsStore, ReadsDamagedValuesAsTheProfileCallsDo)
     EXPECT_EQ(GetPrivateProfileIntA("Rectangles", "screen_w", -5, iniPath.c_str()), 1);
 }
 
-// A library whose directory leaves no room for "plugin.ini" in 260 bytes
-// must neither overrun the path nor fall back to some other file.
+// A library whose directory leaves no room for "plugin.ini" in 260 wide
+// characters must neither overrun the path nor fall back to some other file.
+// The directories are named with characters outside every ANSI code page,
+// several bytes each in any multi-byte encoding: the limit counts characters.
 class SettingsStoreDeepPath : public SettingsStore {
 protected:
+    static constexpr wchar_t snow = L'\u96EA';  // CJK "snow"
+    static constexpr wchar_t thai = L'\u0E01';  // Thai "ko kai"
+
     // Creates <program dir>deep\<...> with a directory part (closing backslash
     // included) of exactly `length` characters and copies the plug-in into it.
-    std::string PrepareLibraryDirectory(std::size_t length)
+    std::wstring PrepareLibraryDirectory(std::size_t length)
     {
-        std::string directory = ProgramDirectory() + "deep\\";
-        CreateDirectoryA(directory.c_str(), nullptr);
+        std::wstring directory = Widen(ProgramDirectory()) + L"deep\\";
+        CreateDirectoryW(directory.c_str(), nullptr);
         while (directory.size() < length) {
             const std::size_t room = length - directory.size();
             std::size_t part = room > 60 ? 50 : room - 1;
             if (room > 60 && room - 51 < 2)
                 part = 40;
-            directory += std::string(part, 'd') + "\\";
-            EXPECT_TRUE(CreateDirectoryA(directory.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+            directory += std::wstring(part - 1, snow) + thai + L"\\";
+            EXPECT_TRUE(CreateDirectoryW(directory.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
                 << directory.size() << " error " << GetLastError();
         }
         EXPECT_EQ(directory.size(), length);
-        const std::string library = directory + "vis_brim.dll";
-        EXPECT_TRUE(CopyFileA(PluginPath().c_str(), library.c_str(), FALSE)) << GetLastError();
+        const std::wstring library = directory + L"vis_brim.dll";
+        EXPECT_TRUE(CopyFileW(Widen(PluginPath()).c_str(), library.c_str(), FALSE)) << GetLastError();
         return directory;
     }
 
     // The library's own path is longer than MAX_PATH, so it is loaded by its
     // extended-length name.
-    static HMODULE LoadCopy(const std::string& directory)
+    static HMODULE LoadCopy(const std::wstring& directory)
     {
-        const std::string name = "\\\\?\\" + directory + "vis_brim.dll";
-        wchar_t wide[1024];
-        MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wide, 1024);
-        return LoadLibraryExW(wide, nullptr, DONT_RESOLVE_DLL_REFERENCES);
+        return LoadLibraryExW((L"\\\\?\\" + directory + L"vis_brim.dll").c_str(), nullptr,
+                              DONT_RESOLVE_DLL_REFERENCES);
     }
 
     std::string windowsIni()
@@ -241,43 +244,47 @@ protected:
 
 TEST_F(SettingsStoreDeepPath, LongestDirectoryThatFitsStillWorks)
 {
-    const std::string directory = PrepareLibraryDirectory(249);
+    const std::wstring directory = PrepareLibraryDirectory(249);
     HMODULE copy = LoadCopy(directory);
     ASSERT_NE(copy, nullptr) << GetLastError();
     record.instance = copy;
-    char path[iniPathSize];
+    wchar_t path[iniPathSize];
     ASSERT_TRUE(BuildIniPath(&record, path));
-    EXPECT_EQ(std::string(path), directory + "plugin.ini");
+    const std::wstring ini = directory + L"plugin.ini";
+    EXPECT_EQ(std::wstring(path), ini);
     settings.scales = 4321;
     SaveSettings(&record);
-    EXPECT_EQ(GetPrivateProfileIntA("Rectangles", "scales", -1, (directory + "plugin.ini").c_str()), 4321);
-    DeleteFileA((directory + "plugin.ini").c_str());
+    EXPECT_EQ(GetPrivateProfileIntW(L"Rectangles", L"scales", -1, ini.c_str()), 4321);
+    settings.scales = 1;
+    LoadSettings(&record);
+    EXPECT_EQ(settings.scales, 4321);
+    DeleteFileW(ini.c_str());
     FreeLibrary(copy);
 }
 
 TEST_F(SettingsStoreDeepPath, DirectoryTooLongLoadsAndSavesNothing)
 {
-    const std::string directory = PrepareLibraryDirectory(250);
+    const std::wstring directory = PrepareLibraryDirectory(250);
     HMODULE copy = LoadCopy(directory);
     ASSERT_NE(copy, nullptr) << GetLastError();
     record.instance = copy;
-    char path[iniPathSize];
+    wchar_t path[iniPathSize];
     EXPECT_FALSE(BuildIniPath(&record, path));
-    EXPECT_STREQ(path, "");
+    EXPECT_STREQ(path, L"");
 
     // Files a truncated path could have led to.
-    const std::string parent = directory.substr(0, directory.rfind('\\', directory.size() - 2) + 1);
-    WriteFileText(parent + "plugin.ini", "[Rectangles]\r\nscales=99\r\n");
+    const std::wstring parent = directory.substr(0, directory.rfind(L'\\', directory.size() - 2) + 1);
+    WriteFileText(parent + L"plugin.ini", "[Rectangles]\r\nscales=99\r\n");
     WriteFileText(iniPath, "[Rectangles]\r\nscales=98\r\n");
     settings.scales = 4321;
     LoadSettings(&record);
     EXPECT_EQ(settings.scales, 4321);
     SaveSettings(&record);
-    EXPECT_FALSE(FileExists(directory + "plugin.ini"));
+    EXPECT_EQ(GetFileAttributesW((directory + L"plugin.ini").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_FALSE(FileExists(windowsIni()));
-    EXPECT_EQ(ReadFileText(parent + "plugin.ini"), "[Rectangles]\r\nscales=99\r\n");
+    EXPECT_EQ(ReadFileText(parent + L"plugin.ini"), "[Rectangles]\r\nscales=99\r\n");
     EXPECT_EQ(ReadFileText(iniPath), "[Rectangles]\r\nscales=98\r\n");
-    DeleteFileA((parent + "plugin.ini").c_str());
+    DeleteFileW((parent + L"plugin.ini").c_str());
     FreeLibrary(copy);
 }
 

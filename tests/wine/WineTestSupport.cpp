@@ -44,6 +44,45 @@ bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::string ReadFileText(const std::wstring& path)
+{
+    std::string text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    char block[4096];
+    DWORD got = 0;
+    while (ReadFile(file, block, sizeof(block), &got, nullptr) && got > 0)
+        text.append(block, got);
+    CloseHandle(file);
+    return text;
+}
+
+void WriteFileText(const std::wstring& path, const std::string& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::wstring Widen(const std::string& text)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size())) - 1);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    std::string narrow(4 * text.size() + 1, '\0');
+    narrow.resize(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow.data(), static_cast<int>(narrow.size()),
+                                      nullptr, nullptr) - 1);
+    return narrow;
+}
+
 std::string ProgramDirectory()
 {
     char path[MAX_PATH];

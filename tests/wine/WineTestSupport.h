@@ -15,5 +15,11 @@ std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
 bool FileExists(const std::string& path);
 
+// The same for paths that need not fit the ANSI code page.
+std::string ReadFileText(const std::wstring& path);
+void WriteFileText(const std::wstring& path, const std::string& text);
+std::wstring Widen(const std::string& text);
+std::string Utf8(const std::wstring& text);  // for failure messages
+
 // Directory of the running test program, with its closing backslash.
 std::string ProgramDirectory();

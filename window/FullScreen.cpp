@@ -1,0 +1,78 @@
+#include "window/FullScreen.h"
+
+#include "window/WindowGeometry.h"
+
+#include <windowsx.h>
+
+namespace {
+
+bool fullScreen = false;
+// The framed window's rectangle and styles, put back on leaving.
+RECT normalRect = {};
+LONG_PTR normalStyle = 0;
+LONG_PTR normalExStyle = 0;
+
+bool clickWaiting = false;
+Click lastClick = {};
+
+void EnterFullScreen(HWND window)
+{
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    GetWindowRect(window, &normalRect);
+    normalStyle = GetWindowLongPtrA(window, GWL_STYLE);
+    normalExStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+    fullScreen = true;
+    // No frame and no edges: the client area is the whole monitor.
+    SetWindowLongPtrA(window, GWL_STYLE, WS_POPUP | WS_VISIBLE);
+    SetWindowLongPtrA(window, GWL_EXSTYLE, normalExStyle & ~(WS_EX_WINDOWEDGE | WS_EX_CLIENTEDGE));
+    const RECT& area = monitor.rcMonitor;
+    SetWindowPos(window, HWND_TOP, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                 SWP_FRAMECHANGED);
+}
+
+void LeaveFullScreen(HWND window)
+{
+    SetWindowLongPtrA(window, GWL_STYLE, normalStyle);
+    SetWindowLongPtrA(window, GWL_EXSTYLE, normalExStyle);
+    SetWindowPos(window, nullptr, normalRect.left, normalRect.top, normalRect.right - normalRect.left,
+                 normalRect.bottom - normalRect.top, SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOACTIVATE);
+    fullScreen = false;
+}
+
+}  // namespace
+
+bool IsFullScreen()
+{
+    return fullScreen;
+}
+
+void ForgetFullScreen()
+{
+    fullScreen = false;
+    clickWaiting = false;
+}
+
+bool TakeDoubleClick(HWND window, LPARAM position)
+{
+    POINT point = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    ClientToScreen(window, &point);
+    const Click click = {static_cast<std::uint32_t>(GetMessageTime()), point.x, point.y};
+    const bool second = clickWaiting && IsDoubleClick(lastClick, click, GetDoubleClickTime(),
+                                                      GetSystemMetrics(SM_CXDOUBLECLK),
+                                                      GetSystemMetrics(SM_CYDOUBLECLK));
+    // The click that completes a double-click starts none: a third is a first.
+    clickWaiting = !second;
+    lastClick = click;
+    return second;
+}
+
+void ToggleFullScreen(HWND window)
+{
+    if (fullScreen)
+        LeaveFullScreen(window);
+    else
+        EnterFullScreen(window);
+}
