@@ -17,7 +17,11 @@ constexpr int renderEndsModule = 2;   // Render returns 3 in frame 3
 constexpr int closesHostModule = 3;   // closes the host window in frame 4
 constexpr int windowlessModule = 4;   // no window, never ends by itself
 constexpr int childModule = 5;        // draws in a child of the host window
-constexpr int moduleCount = 6;
+constexpr int slowStartModule = 6;    // Init and the first Render take their time
+constexpr int moduleCount = 7;
+
+constexpr DWORD slowInitMs = 300;
+constexpr DWORD slowFirstRenderMs = 1000;
 
 HINSTANCE ownInstance = nullptr;
 HWND fakeWindow = nullptr;
@@ -85,6 +89,7 @@ VisModule modules[moduleCount] = {
     MakeModule("Closes the host in frame four"),
     MakeModule("Windowless"),
     MakeModule("Draws in a child of the host"),
+    MakeModule("Starts slowly"),
 };
 
 VisHeader header = {0x101, "Fake visualization for host tests", nullptr};
@@ -115,6 +120,8 @@ int Init(VisModule* module)
         return 1;
     if (index == windowlessModule)
         return 0;
+    if (index == slowStartModule)
+        Sleep(slowInitMs);
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = FakeWndProc;
     windowClass.hInstance = module->instance;
@@ -150,6 +157,8 @@ int Render(VisModule* module)
         // Must be dispatched before the next frame is rendered.
         PostMessageA(fakeWindow, WM_APP, 0, 0);
     }
+    if (index == slowStartModule && frame == 1)
+        Sleep(slowFirstRenderMs);
     if (index == quitsModule && frame == 5)
         PostQuitMessage(0);
     if (index == closesHostModule && frame == 4)
