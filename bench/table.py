@@ -21,7 +21,7 @@ def Main(resultsPath, nativePath, cores):
     # Figures in the order the runs were listed, bare frame first in each size.
     order = list(dict.fromkeys((size, label) for _, label, size, _ in Rows(resultsPath, "frames")))
 
-    print(f"Brimwave bench: {cores} cores, llvmpipe under Wine in Xvfb; median of {len(rounds)} interleaved rounds")
+    print(f"Brimwave bench: {cores} cores, llvmpipe under Wine in Xvfb; medians of {len(rounds)} interleaved rounds")
     print(f"{'Frames in the host, unpaced':38}{'fps':>10}{'ms/frame':>10}{'x bare':>10}  range of x bare")
     shownSize = None
     for size, label in order:
@@ -37,6 +37,8 @@ def Main(resultsPath, nativePath, cores):
         medianFps = statistics.median(fps[(r, label, size)] for r in measured)
         ratios = [fps[(r, bare, size)] / fps[(r, label, size)] for r in paired]
         spread = "" if label == bare else f"  {min(ratios):.2f}-{max(ratios):.2f}"
+        if len(paired) < len(rounds):
+            spread += f" ({len(paired)} of {len(rounds)} rounds)"
         print(f"  {name:36}{medianFps:10.1f}{1000.0 / medianFps:10.1f}{statistics.median(ratios):10.2f}{spread}")
     bareMs = 1000.0 / statistics.median(fps[(r, bare, "640x480")] for r in rounds if (r, bare, "640x480") in fps)
 
