@@ -1,6 +1,7 @@
 // A stand-in plug-in for testing brimhost: it keeps a log of every call the
 // host makes (file named by BRIM_FAKE_LOG) and each module ends the run its
-// own way. BRIM_FAKE_VERSION, when set, replaces the header version.
+// own way. BRIM_FAKE_VERSION, when set, replaces the header version;
+// BRIM_FAKE_SLOW_START, when set, makes Init and the first Render take their time.
 #include "plugin/VisModule.h"
 
 #include <windows.h>
@@ -17,8 +18,7 @@ constexpr int renderEndsModule = 2;   // Render returns 3 in frame 3
 constexpr int closesHostModule = 3;   // closes the host window in frame 4
 constexpr int windowlessModule = 4;   // no window, never ends by itself
 constexpr int childModule = 5;        // draws in a child of the host window
-constexpr int slowStartModule = 6;    // Init and the first Render take their time
-constexpr int moduleCount = 7;
+constexpr int moduleCount = 6;
 
 constexpr DWORD slowInitMs = 300;
 constexpr DWORD slowFirstRenderMs = 1000;
@@ -89,7 +89,6 @@ VisModule modules[moduleCount] = {
     MakeModule("Closes the host in frame four"),
     MakeModule("Windowless"),
     MakeModule("Draws in a child of the host"),
-    MakeModule("Starts slowly"),
 };
 
 VisHeader header = {0x101, "Fake visualization for host tests", nullptr};
@@ -118,10 +117,10 @@ int Init(VisModule* module)
         IsWindow(module->hostWindow) ? 1 : 0, module->instance == ownInstance ? 1 : 0, module->sampleRate);
     if (index == failsModule)
         return 1;
+    if (std::getenv("BRIM_FAKE_SLOW_START") != nullptr)
+        Sleep(slowInitMs);
     if (index == windowlessModule)
         return 0;
-    if (index == slowStartModule)
-        Sleep(slowInitMs);
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = FakeWndProc;
     windowClass.hInstance = module->instance;
@@ -157,7 +156,7 @@ int Render(VisModule* module)
         // Must be dispatched before the next frame is rendered.
         PostMessageA(fakeWindow, WM_APP, 0, 0);
     }
-    if (index == slowStartModule && frame == 1)
+    if (frame == 1 && std::getenv("BRIM_FAKE_SLOW_START") != nullptr)
         Sleep(slowFirstRenderMs);
     if (index == quitsModule && frame == 5)
         PostQuitMessage(0);

@@ -241,7 +241,9 @@ TEST_F(HostRunTest, FrameAndTimeLimitsEndTheRunAndSilenceGivesZeroBytes)
 TEST_F(HostRunTest, StartUpTimesRunFromInitAndTheRateLeavesOutTheFirstFrame)
 {
     // The fake sleeps 300 ms in Init and 1000 ms in its first Render only.
-    const HostRun run = RunHost("--module 6 --frames 6 --no-sleep " + Fake());
+    SetEnvironmentVariableA("BRIM_FAKE_SLOW_START", "1");
+    const HostRun run = RunHost("--module 4 --frames 6 --no-sleep " + Fake());
+    SetEnvironmentVariableA("BRIM_FAKE_SLOW_START", nullptr);
     EXPECT_EQ(run.exitCode, 0u) << run.err;
     double initMs = 0, firstFrameMs = 0, steadyFps = 0;
     ASSERT_EQ(std::sscanf(After(run.out, "start-up: ").c_str(), "Init %lf ms, first frame %lf ms", &initMs,
