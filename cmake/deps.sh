@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make libgtest-dev googletest python3 libgl-dev libglu1-mesa-dev
+    cmake g++ make libgtest-dev googletest libbenchmark-dev python3 libgl-dev libglu1-mesa-dev
     g++-mingw-w64-i686 g++-mingw-w64-i686-posix
     wine wine32:i386
     xvfb xauth

@@ -21,6 +21,12 @@ using HeaderGetter = VisHeader* (*)();
 bool hostWindowClosed = false;
 long keyMessages = 0;
 
+// Start-up as the user sees it: from the call of Init to the return of the
+// first Render, whose frame is then on screen.
+double initStarted = 0.0;
+double initReturned = 0.0;
+double firstFrameShown = 0.0;
+
 enum class RunEnd {
     QuitMessage,
     HostClosed,
@@ -277,7 +283,8 @@ int RunLoop(const HostOptions& options, VisModule* module, const SignalSource& s
         FillBlock(source, static_cast<long long>(frames * samplesPerFrame + 0.5), left, right);
         WriteRecordBytes(left, right, *module);
         renderResult = module->Render(module);
-        ++frames;
+        if (++frames == 1)
+            firstFrameShown = Seconds();
         if (!options.captureDir.empty() && frames % options.captureEvery == 0 &&
             !CaptureFrame(options, capture, frames)) {
             end = RunEnd::CaptureFailed;
@@ -302,6 +309,14 @@ int RunLoop(const HostOptions& options, VisModule* module, const SignalSource& s
     if (end == RunEnd::RenderResult)
         std::printf(" (%d)", renderResult);
     std::printf("\nframes: %ld  seconds: %.3f  fps: %.1f\n", frames, elapsed, elapsed > 0 ? frames / elapsed : 0.0);
+    if (frames > 0)
+        std::printf("start-up: Init %.1f ms, first frame %.1f ms\n", (initReturned - initStarted) * 1000.0,
+                    (firstFrameShown - initStarted) * 1000.0);
+    // The first frames pay for GL's one-time work (a software GL compiles its
+    // shaders then); the rate after them is the one that lasts.
+    const double steadySeconds = start + elapsed - firstFrameShown;
+    if (frames > 1)
+        std::printf("after the first frame: fps: %.1f\n", (frames - 1) / steadySeconds);
     if (!options.captureDir.empty())
         std::printf("captured: %ld\n", capture.written);
     if (!options.snapshotPath.empty() && !snapshotFailed)
@@ -327,7 +342,9 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     module->sampleRate = source.rate;
     module->channelCount = 2;
 
+    initStarted = Seconds();
     const int initResult = module->Init(module);
+    initReturned = Seconds();
     if (initResult != 0)
         return Fail(exitInitFailed, "Init of module " + std::to_string(options.module) + " returned " +
                                         std::to_string(initResult));

@@ -4,9 +4,11 @@
 #include "window/RenderContext.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <sstream>
 
 std::vector<GlCall> glCalls;
+bool glRecording = true;
 std::function<void(const GlCall&)> onGlCall;
 
 // GLU leaves the quadric's type opaque; the stand-in only needs an address.
@@ -16,16 +18,21 @@ namespace {
 
 GLUquadric quadric;
 
-void Record(const char* name, std::vector<double> args, const void* object = nullptr)
+// A float array passed by pointer, recorded after the plain arguments.
+struct FloatArray {
+    const GLfloat* values = nullptr;
+    int count = 0;
+};
+
+void Record(const char* name, std::initializer_list<double> args, FloatArray array = {}, const void* object = nullptr)
 {
-    glCalls.push_back({name, std::move(args), object});
+    if (!glRecording)
+        return;
+    std::vector<double> values(args);
+    values.insert(values.end(), array.values, array.values + array.count);
+    glCalls.push_back({name, std::move(values), object});
     if (onGlCall)
         onGlCall(glCalls.back());
-}
-
-std::vector<double> FourValues(const GLfloat* values)
-{
-    return {values[0], values[1], values[2], values[3]};
 }
 
 }  // namespace
@@ -74,7 +81,7 @@ void GLAPIENTRY glMatrixMode(GLenum mode)
 
 void GLAPIENTRY glMultMatrixf(const GLfloat* m)
 {
-    Record("glMultMatrixf", std::vector<double>(m, m + 16));
+    Record("glMultMatrixf", {}, {m, 16});
 }
 
 void GLAPIENTRY glTranslatef(GLfloat x, GLfloat y, GLfloat z)
@@ -119,18 +126,12 @@ void GLAPIENTRY glBindTexture(GLenum target, GLuint texture)
 
 void GLAPIENTRY glLightfv(GLenum light, GLenum pname, const GLfloat* params)
 {
-    std::vector<double> args = {double(light), double(pname)};
-    const std::vector<double> values = FourValues(params);
-    args.insert(args.end(), values.begin(), values.end());
-    Record("glLightfv", args);
+    Record("glLightfv", {double(light), double(pname)}, {params, 4});
 }
 
 void GLAPIENTRY glMaterialfv(GLenum face, GLenum pname, const GLfloat* params)
 {
-    std::vector<double> args = {double(face), double(pname)};
-    const std::vector<double> values = FourValues(params);
-    args.insert(args.end(), values.begin(), values.end());
-    Record("glMaterialfv", args);
+    Record("glMaterialfv", {double(face), double(pname)}, {params, 4});
 }
 
 void GLAPIENTRY glMateriali(GLenum face, GLenum pname, GLint param)
@@ -140,7 +141,7 @@ void GLAPIENTRY glMateriali(GLenum face, GLenum pname, GLint param)
 
 void GLAPIENTRY gluSphere(GLUquadric* quad, GLdouble radius, GLint slices, GLint stacks)
 {
-    Record("gluSphere", {radius, double(slices), double(stacks)}, quad);
+    Record("gluSphere", {radius, double(slices), double(stacks)}, {}, quad);
 }
 
 }  // extern "C"

@@ -18,6 +18,10 @@ struct GlCall {
 
 extern std::vector<GlCall> glCalls;
 
+// When false, every stand-in returns at once and records nothing, so that
+// what the scenes do besides calling GL can be timed.
+extern bool glRecording;
+
 // Run after each call is recorded, so a test can look at state mid-frame.
 extern std::function<void(const GlCall&)> onGlCall;
 

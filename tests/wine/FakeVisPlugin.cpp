@@ -1,6 +1,7 @@
 // A stand-in plug-in for testing brimhost: it keeps a log of every call the
 // host makes (file named by BRIM_FAKE_LOG) and each module ends the run its
-// own way. BRIM_FAKE_VERSION, when set, replaces the header version.
+// own way. BRIM_FAKE_VERSION, when set, replaces the header version;
+// BRIM_FAKE_SLOW_START, when set, makes Init and the first Render take their time.
 #include "plugin/VisModule.h"
 
 #include <windows.h>
@@ -18,6 +19,9 @@ constexpr int closesHostModule = 3;   // closes the host window in frame 4
 constexpr int windowlessModule = 4;   // no window, never ends by itself
 constexpr int childModule = 5;        // draws in a child of the host window
 constexpr int moduleCount = 6;
+
+constexpr DWORD slowInitMs = 300;
+constexpr DWORD slowFirstRenderMs = 1000;
 
 HINSTANCE ownInstance = nullptr;
 HWND fakeWindow = nullptr;
@@ -113,6 +117,8 @@ int Init(VisModule* module)
         IsWindow(module->hostWindow) ? 1 : 0, module->instance == ownInstance ? 1 : 0, module->sampleRate);
     if (index == failsModule)
         return 1;
+    if (std::getenv("BRIM_FAKE_SLOW_START") != nullptr)
+        Sleep(slowInitMs);
     if (index == windowlessModule)
         return 0;
     WNDCLASSA windowClass = {};
@@ -150,6 +156,8 @@ int Render(VisModule* module)
         // Must be dispatched before the next frame is rendered.
         PostMessageA(fakeWindow, WM_APP, 0, 0);
     }
+    if (frame == 1 && std::getenv("BRIM_FAKE_SLOW_START") != nullptr)
+        Sleep(slowFirstRenderMs);
     if (index == quitsModule && frame == 5)
         PostQuitMessage(0);
     if (index == closesHostModule && frame == 4)

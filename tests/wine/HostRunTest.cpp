@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -147,6 +148,13 @@ void ExpectOneThreadAndCountedFrames(const HostRun& run)
     }
 }
 
+// The text after the first occurrence of `part`; empty when there is none.
+std::string After(const std::string& text, const std::string& part)
+{
+    const std::size_t at = text.find(part);
+    return at == std::string::npos ? std::string() : text.substr(at + part.size());
+}
+
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
@@ -232,6 +240,23 @@ TEST_F(HostRunTest, FrameAndTimeLimitsEndTheRunAndSilenceGivesZeroBytes)
     EXPECT_EQ(timed.log[1].event, "render");
     EXPECT_EQ(timed.log.back().event, "quit");
     EXPECT_TRUE(Contains(timed.out, "ended: time limit reached")) << timed.out;
+}
+
+TEST_F(HostRunTest, StartUpTimesRunFromInitAndTheRateLeavesOutTheFirstFrame)
+{
+    // The fake sleeps 300 ms in Init and 1000 ms in its first Render only.
+    SetEnvironmentVariableA("BRIM_FAKE_SLOW_START", "1");
+    const HostRun run = RunHost("--module 4 --frames 6 --no-sleep " + Fake());
+    SetEnvironmentVariableA("BRIM_FAKE_SLOW_START", nullptr);
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    double initMs = 0, firstFrameMs = 0, steadyFps = 0;
+    ASSERT_EQ(std::sscanf(After(run.out, "start-up: ").c_str(), "Init %lf ms, first frame %lf ms", &initMs,
+                          &firstFrameMs), 2) << run.out;
+    ASSERT_EQ(std::sscanf(After(run.out, "after the first frame: ").c_str(), "fps: %lf", &steadyFps), 1) << run.out;
+    EXPECT_GE(initMs, 290.0) << run.out;
+    EXPECT_GE(firstFrameMs, initMs + 990.0) << "the first frame counts from the start of Init\n" << run.out;
+    // Counting the slow first frame would give at most 5 frames a second.
+    EXPECT_GT(steadyFps, 5.0) << run.out;
 }
 
 TEST_F(HostRunTest, FeedsTheSamplesOfAWavFile)

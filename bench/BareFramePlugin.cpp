@@ -1,0 +1,59 @@
+// The bare frame: a plug-in with Brimwave's own window, pixel format and GL
+// set-up whose Render only clears, finishes and swaps. No module can draw a
+// frame for less, so the bench reports every module as a multiple of it.
+#include "plugin/Lifecycle.h"
+#include "plugin/PluginEntry.h"
+#include "scenes/Gl.h"
+#include "window/RenderContext.h"
+
+// The Rectangles module's set-up (a quadric, no texture); a paint of the
+// window draws that scene, which an unpaced run sees only as it starts.
+int activeModule = 0;
+
+namespace {
+
+// Nothing to configure: there are no settings beyond the window's placement.
+void ConfigBare(VisModule*) {}
+
+int RenderBare(VisModule*)
+{
+    // After ESC the context is gone, as in the real modules.
+    if (renderContext) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        PresentFrame();
+    }
+    return 0;
+}
+
+VisModule bareModule = {
+    "Bare frame",
+    nullptr,      // hostWindow
+    nullptr,      // instance
+    0,            // sampleRate
+    0,            // channelCount
+    25,           // latencyMs
+    25,           // delayMs
+    2,            // spectrumChannels
+    2,            // waveformChannels
+    {},           // spectrumData
+    {},           // waveformData
+    ConfigBare,
+    InitModule,
+    RenderBare,
+    QuitModule,
+    nullptr,      // userData
+};
+
+VisModule* GetBareModule(int index)
+{
+    return index == 0 ? &bareModule : nullptr;
+}
+
+VisHeader header = {visHeaderVersion, "Brimwave bare frame (reference)", GetBareModule};
+
+}  // namespace
+
+VisHeader* winampVisGetHeader()
+{
+    return &header;
+}
