@@ -6,7 +6,8 @@
 ;
 ; Exit codes, silent or not: 0 installed, 1 cancelled by the user,
 ; 2 aborted, 3 the folder is not the player's (winamp.exe missing),
-; 4 vis_brim.dll could not be written (the player has it loaded).
+; 4 vis_brim.dll is in use (the player has it loaded), 5 the plug-in
+; folder cannot be written.
 ; /S installs silently; /D=<player folder>, last on the command line,
 ; overrides the folder found in the registry.
 
@@ -30,6 +31,7 @@ SetDateSave off
 !define PUBLISHER "Brimwave developers"
 !define ERROR_NOT_PLAYER_FOLDER 3
 !define ERROR_DLL_IN_USE 4
+!define ERROR_CANNOT_WRITE 5
 
 Name "Brimwave ${RELEASE}"
 OutFile "${OUTFILE}"
@@ -152,12 +154,16 @@ Section "Brimwave"
 retry:
     ClearErrors
     File "/oname=$PluginDir\${DLL_NAME}.new" "${DLL}"
-    IfErrors cannotReplace
+    IfErrors 0 written
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Setup cannot write into $PluginDir.$\r$\n$\r$\nIf your account may not change Winamp's folder, run Setup as an administrator, then click Retry; or click Cancel." /SD IDCANCEL IDRETRY retry
+    SetErrorLevel ${ERROR_CANNOT_WRITE}
+    Abort "Nothing was changed: $PluginDir cannot be written."
+written:
     Delete "$PluginDir\${DLL_NAME}"
-    IfErrors cannotReplace
+    IfErrors inUse
     Rename "$PluginDir\${DLL_NAME}.new" "$PluginDir\${DLL_NAME}"
     IfErrors 0 replaced
-cannotReplace:
+inUse:
     Delete "$PluginDir\${DLL_NAME}.new"
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$PluginDir\${DLL_NAME} cannot be replaced: Winamp is probably running with Brimwave loaded.$\r$\n$\r$\nClose Winamp and click Retry, or click Cancel to keep the Brimwave you have." /SD IDCANCEL IDRETRY retry
     SetErrorLevel ${ERROR_DLL_IN_USE}

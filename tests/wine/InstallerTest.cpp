@@ -25,6 +25,7 @@ constexpr char licenceName[] = "Brimwave-LICENSE.txt";
 // The installer's documented exit codes besides 0.
 constexpr DWORD exitNotPlayerFolder = 3;
 constexpr DWORD exitDllInUse = 4;
+constexpr DWORD exitCannotWrite = 5;
 
 struct ProgramRun {
     DWORD exitCode = 0;
@@ -269,12 +270,9 @@ TEST_F(Installer, LeavesADllInUseIntactAndSaysSo)
     // An older release, loaded by a running player.
     ASSERT_TRUE(CopyFileA(fakePath.c_str(), installed.c_str(), FALSE));
     const std::string older = ReadFileText(installed);
+    // Like Windows, wine refuses to delete or write a DLL that is loaded.
     HMODULE loaded = LoadLibraryA(installed.c_str());
     ASSERT_NE(loaded, nullptr) << GetLastError();
-    // Wine lets a loaded DLL be deleted; Windows does not. A handle that
-    // refuses deletion stands for Windows' lock.
-    HANDLE held = CreateFileA(installed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
     EXPECT_EQ(Install(), exitDllInUse);
     EXPECT_EQ(ReadFileText(installed), older) << "the old DLL stays as it was";
@@ -282,8 +280,14 @@ TEST_F(Installer, LeavesADllInUseIntactAndSaysSo)
     EXPECT_EQ(Uninstall(plugins), exitDllInUse);
     EXPECT_EQ(ReadFileText(installed), older);
 
+    // A folder where the new DLL cannot be written (here its temporary name
+    // is taken by a folder) is refused the same way.
+    ASSERT_TRUE(CreateDirectoryA((installed + ".new").c_str(), nullptr));
+    EXPECT_EQ(Install(), exitCannotWrite);
+    EXPECT_EQ(ReadFileText(installed), older);
+    RemoveDirectoryA((installed + ".new").c_str());
+
     // Once the player lets go, the same installer goes through.
-    CloseHandle(held);
     FreeLibrary(loaded);
     EXPECT_EQ(Install(), 0u);
     ExpectInstalledIn(plugins);
