@@ -137,6 +137,15 @@ protected:
         RemoveTree(DefaultPlayerFolder());
         CreateDirectoryA(scratch.c_str(), nullptr);
     }
+
+    // A player that records its folder for the user, with Brimwave installed; the plug-in folder.
+    static std::string InstallForThePlayer()
+    {
+        LayOutPlayer(player);
+        SetRegistryText(HKEY_CURRENT_USER, playerKey, nullptr, player);
+        EXPECT_EQ(Install(), 0u);
+        return player + "\\Plugins";
+    }
 };
 
 TEST_F(Installer, FindsThePlayerAndItsVisualizationFolderOrRefuses)
@@ -193,10 +202,7 @@ TEST_F(Installer, FindsThePlayerAndItsVisualizationFolderOrRefuses)
 
 TEST_F(Installer, UpgradeAndUninstallKeepTheSettingsTheHostWrote)
 {
-    LayOutPlayer(player);
-    SetRegistryText(HKEY_CURRENT_USER, playerKey, nullptr, player);
-    ASSERT_EQ(Install(), 0u);
-    const std::string plugins = player + "\\Plugins";
+    const std::string plugins = InstallForThePlayer();
     const std::string installed = "\"" + plugins + "\\vis_brim.dll\"";
     const std::string host = "\"" + Argument(2) + "\" ";
     ASSERT_EQ(RunProgram(host + "--module 1 --frames 3 --no-sleep --size 160x120 " + installed), 0u);
@@ -218,10 +224,7 @@ TEST_F(Installer, UpgradeAndUninstallKeepTheSettingsTheHostWrote)
 
 TEST_F(Installer, LeavesADllInUseIntactAndSaysSo)
 {
-    LayOutPlayer(player);
-    SetRegistryText(HKEY_CURRENT_USER, playerKey, nullptr, player);
-    ASSERT_EQ(Install(), 0u);
-    const std::string plugins = player + "\\Plugins";
+    const std::string plugins = InstallForThePlayer();
     const std::string installed = plugins + "\\vis_brim.dll";
     // An older release, loaded by a running player: like Windows, wine then
     // refuses to delete or write the file.
