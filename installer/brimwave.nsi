@@ -54,7 +54,7 @@ Var PluginDir
 !define MUI_ABORTWARNING
 
 !insertmacro MUI_PAGE_LICENSE "${LICENSE}"
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Brimwave is a visualization plug-in for Winamp. Choose the folder where Winamp is installed: the one that holds winamp.exe. Next stays disabled until the folder holds it.$\r$\n$\r$\nBrimwave goes into Winamp's Plugins folder, or into the visualization folder that Winamp's settings name."
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Brimwave is a visualization plug-in for Winamp. Choose the folder where Winamp is installed: the one that holds winamp.exe. Setup goes on only with such a folder.$\r$\n$\r$\nBrimwave goes into Winamp's Plugins folder, or into the visualization folder that Winamp's settings name."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Winamp folder"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
