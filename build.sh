@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds vis_brim.dll and brimhost.exe into dist/, then runs each of the three
-# modules in the host on its built-in signal and saves a picture of each.
+# Builds vis_brim.dll, brimhost.exe, the release zip and the installer into
+# dist/, then runs each of the three modules in the host on its built-in
+# signal and saves a picture of each.
 set -euo pipefail
 cd "$(dirname "$0")"
 cmake/deps.sh
@@ -12,10 +13,16 @@ fi
 
 cmake -S . -B build/windows --no-warn-unused-cli \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/windows -j2 --target vis_brim brimhost
+# The packages are made anew, so that no other release's are left to copy.
+rm -rf build/windows/dist
+cmake --build build/windows -j2 --target vis_brim brimhost release
+rm -f dist/brimwave-*
 mkdir -p dist/pictures
-cp build/windows/vis_brim.dll build/windows/host/brimhost.exe dist/
+cp build/windows/vis_brim.dll build/windows/host/brimhost.exe build/windows/dist/* dist/
 echo "-- dist/vis_brim.dll, dist/brimhost.exe"
+for package in build/windows/dist/*; do
+    echo "-- dist/$(basename "$package") ($(stat -c %s "$package") bytes)"
+done
 
 export WINEPREFIX="$PWD/build/windows/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="

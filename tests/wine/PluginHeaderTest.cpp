@@ -1,11 +1,17 @@
 // Loads the built plug-in the way the player does and reads its records
-// through raw offsets, never through our own declarations.
+// through raw offsets, never through our own declarations; reads its version
+// resource as a file's properties and installers do.
 #include "WineTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include "version.h"
+
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -123,6 +129,41 @@ TEST_F(PluginHeader, ImportsOnlySystemLibraries)
             known = known || lstrcmpiA(name, system) == 0;
         EXPECT_TRUE(known) << "imports " << name;
     }
+}
+
+TEST_F(PluginHeader, VersionResourceNamesTheBuildsRelease)
+{
+    const DWORD size = GetFileVersionInfoSizeA(PluginPath().c_str(), nullptr);
+    ASSERT_NE(size, 0u) << "no version resource, error " << GetLastError();
+    std::vector<char> block(size);
+    ASSERT_TRUE(GetFileVersionInfoA(PluginPath().c_str(), 0, size, block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    constexpr WORD version[] = {BRIM_VERSION_NUMBERS};
+    EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(version[1], version[0])));
+    EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MAKELONG(version[3], version[2])));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+
+    // The strings, in the language and code page that the resource declares.
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+    char table[32];
+    std::snprintf(table, sizeof(table), "\\StringFileInfo\\%04x%04x\\", translation[0], translation[1]);
+    const char* const strings[][2] = {
+        {"ProductName", "Brimwave"},         {"OriginalFilename", "vis_brim.dll"},
+        {"FileVersion", BRIM_VERSION_TEXT},  {"ProductVersion", BRIM_VERSION_TEXT},
+        {"LegalCopyright", BRIM_COPYRIGHT},  {"FileDescription", "Brimwave OpenGL visualization plug-in for Winamp"},
+    };
+    for (const auto& string : strings) {
+        char* value = nullptr;
+        ASSERT_TRUE(VerQueryValueA(block.data(), (table + std::string(string[0])).c_str(),
+                                   reinterpret_cast<void**>(&value), &length)) << string[0];
+        EXPECT_STREQ(value, string[1]);
+    }
+    // What the player shows names the same release.
+    EXPECT_STREQ(At<const char*>(getHeader(), 4), "Brimwave (OpenGL) v" BRIM_RELEASE_TEXT);
 }
 
 }  // namespace
