@@ -101,6 +101,7 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
     HostOptions& options = parsed.options;
     bool silence = false;
     bool livePacing = false;  // --fps or --no-sleep given
+    bool offline = false;     // --render or --render-fps given
     auto fail = [&parsed](const std::string& message) {
         parsed.error = message;
         return parsed;
@@ -138,7 +139,7 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
             continue;
         }
         if (name == "--render") {
-            options.pacing = Pacing::Offline;
+            offline = true;
             continue;
         }
 
@@ -174,7 +175,7 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
         } else if (name == "--render-fps") {
             if (!ParseDouble(value, minRenderFps, maxFps, options.renderFps))
                 return fail(bad + " (frames per second, " + Number(minRenderFps) + " to " + Number(maxFps) + ")");
-            options.pacing = Pacing::Offline;
+            offline = true;
         } else if (name == "--size") {
             if (!ParseSize(value, options.width, options.height))
                 return fail(bad + " (WIDTHxHEIGHT, each 1 to 8192)");
@@ -212,8 +213,10 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
         return fail("--list and --config exclude each other");
     if (silence && !options.wavPath.empty())
         return fail("--wav and --silence exclude each other: give one source");
-    if (options.pacing == Pacing::Offline && livePacing)
+    if (offline && livePacing)
         return fail("--render and --render-fps exclude --fps and --no-sleep");
+    if (offline)
+        options.pacing = Pacing::Offline;
     return parsed;
 }
 
