@@ -30,6 +30,8 @@ number() {
 }
 
 module=0 size=640x480 fps="" start=0 duration="" plugin="$here/dist/vis_brim.dll"
+# The tests run the host of a build tree in the tests' wine prefix.
+hostExe=${BRIM_HOST_EXE:-$here/dist/brimhost.exe}
 if [ $# -ge 1 ] && { [ "$1" = --help ] || [ "$1" = -h ]; }; then
     usage
     exit 0
@@ -86,7 +88,7 @@ outdir=$(dirname -- "$out")
 [ -f "$plugin" ] || [ "$plugin" = "$here/dist/vis_brim.dll" ] || fail "no such plug-in: $plugin"
 
 "$here/cmake/deps.sh"
-if [ ! -f "$here/dist/brimhost.exe" ] || [ ! -f "$plugin" ]; then
+if [ ! -f "$hostExe" ] || [ ! -f "$plugin" ]; then
     echo "-- building dist/ first" >&2
     "$here/build.sh" >&2
 fi
@@ -175,7 +177,7 @@ fi
 encoder=$!
 
 began=$(date +%s.%N)
-(cd "$tmp" && exec wine "$here/dist/brimhost.exe" --module "$module" --render-fps "$framesPerSecond" --size "${width}x${height}" \
+(cd "$tmp" && exec wine "$hostExe" --module "$module" --render-fps "$framesPerSecond" --size "${width}x${height}" \
     --wav "$(windows "$tmp/song.wav")" --raw-video "$(windows "$tmp/frames")" \
     "$(windows "$tmp/plugin/$(basename -- "$plugin")")" </dev/null >"$tmp/host.log" 2>&1 3>&-) &
 host=$!

@@ -389,15 +389,15 @@ TEST_F(HostRunTest, RawVideoHoldsEveryFrameTopRowFirst)
     // in colour n % 4, blue, red, green, yellow, as blue, green, red, unused.
     const std::string path = WorkDirectory() + "frames.raw";
     DeleteFileA(path.c_str());
-    const HostRun run = RunHost("--render --size 64x32 --raw-video \"" + path + "\" " + Fake());
+    const HostRun run = RunHost("--render --size 200x100 --raw-video \"" + path + "\" " + Fake());
     EXPECT_EQ(run.exitCode, 0u) << run.err;
     EXPECT_TRUE(Contains(run.out, "raw video: 5 frames (5 copied from the window)")) << run.out;
     const std::string raw = ReadFileText(path);
-    constexpr std::size_t frameBytes = 64 * 32 * 4;
+    constexpr std::size_t frameBytes = 200 * 100 * 4;
     ASSERT_EQ(raw.size(), 5 * frameBytes);
-    const unsigned bgrx[4] = {0x00FF0000u, 0x000000FFu, 0x0000FF00u, 0x0000FFFFu};
+    const unsigned bgrx[4] = {0x0000FFu, 0xFF0000u, 0x00FF00u, 0xFFFF00u};  // read as little-endian words
     for (int frame = 1; frame <= 5; ++frame)
-        for (std::size_t pixel : {std::size_t{0}, std::size_t{64 * 32 - 1}}) {
+        for (std::size_t pixel : {std::size_t{0}, std::size_t{200 * 100 - 1}}) {
             unsigned value;
             std::memcpy(&value, raw.data() + (frame - 1) * frameBytes + 4 * pixel, 4);
             EXPECT_EQ(value & 0xFFFFFFu, bgrx[frame % 4]) << "frame " << frame << " pixel " << pixel;
@@ -455,7 +455,7 @@ TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
         {"user32.dll", nullptr, 3, "does not export winampVisGetHeader", {}},
         // 5
         {Fake(), "0x100", 4, "header version 0x100, expected 0x101", {}},
-        {"--module 6 " + Fake(), nullptr, 5, "no module 6", {}},
+        {"--module 7 " + Fake(), nullptr, 5, "no module 7", {}},
         {"--module -1 " + Fake(), nullptr, 5, "no module -1", {}},
         {"--module 1 " + Fake(), nullptr, 6, "Init of module 1 returned 1", {"init"}},
         {"--module 4 --capture \"" + WorkDirectory() + "none\" " + Fake(), nullptr, 8, "opened no window to capture",
