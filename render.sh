@@ -127,8 +127,8 @@ cut=(-ss "$start")
 [ -z "$duration" ] || cut+=(-t "$duration")
 ffmpeg -nostdin -v error "${cut[@]}" -i "$song" -map 0:a:0 -ac 2 -c:a pcm_s16le -fflags +bitexact \
     -f wav "$tmp/song.wav" 2>"$tmp/decode.log" || fail "cannot decode the song: $(tail -n 1 "$tmp/decode.log")"
-read -r rate samples < <(ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,duration_ts \
-    -of csv=p=0:s=' ' "$tmp/song.wav" 2>/dev/null) || true
+IFS=, read -r rate samples < <(ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,duration_ts \
+    -of csv=p=0 "$tmp/song.wav" 2>/dev/null) || true
 [[ ${samples:-} =~ ^[0-9]+$ ]] && ((samples > 0)) || fail "nothing to render: no audio after --start $start"
 seconds=$(awk -v n="$samples" -v r="$rate" 'BEGIN { printf "%.3f", n / r }')
 
@@ -146,7 +146,10 @@ if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=":$(head -n 1 "$tmp/display")"
 fi
 wineStarted=1
-"$here/cmake/wine-prefix.sh" >&2
+[ -f "$WINEPREFIX/system.reg" ] || "$here/cmake/wine-prefix.sh" >&2
+# A server of this run's own ends as soon as its last program has, instead of
+# lingering; one already serving the prefix is shared as it is.
+wineserver -p0 2>/dev/null || true
 
 # The plug-in runs from a copy, so the settings it saves on the way out do
 # not change the user's; it reads them from the copy of plugin.ini.
