@@ -245,7 +245,7 @@ const char* HostUsage()
            "  --capture-format F     png, bmp or both (default png)\n"
            "  --snapshot FILE        save the frame shown when the run ends (.png or .bmp)\n"
            "  --wav FILE             feed a WAV file: 8-bit to 32-bit PCM or 32/64-bit float,\n"
-           "                         any channel count (the first two are shown), 1 to 384 kHz\n"
+           "                         any channel count (the first two are used), 1 to 384 kHz\n"
            "  --silence              feed silence\n"
            "  --help                 this text\n"
            "\n"
