@@ -103,8 +103,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {
     local status=$?
     trap - EXIT INT TERM
+    # Their output is thrown away: no need to let them finish it. ffmpeg
+    # would otherwise wait for the end of the FIFO that this script holds.
+    exec 3>&- || true
     for pid in $host $encoder; do
-        kill "$pid" 2>/dev/null || true
+        kill -KILL "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
     # The prefix's services end once its last program has; others' programs
@@ -134,7 +137,8 @@ seconds=$(awk -v n="$samples" -v r="$rate" 'BEGIN { printf "%.3f", n / r }')
 
 # A display for the window: the user's, or a virtual one big enough for it.
 if [ -z "${DISPLAY:-}" ]; then
-    Xvfb -displayfd 5 -screen 0 "$((width > 1200 ? width + 80 : 1280))x$((height > 900 ? height + 120 : 1024))x24" \
+    # In a session of its own, so a Ctrl-C reaches this script, which ends it last.
+    setsid Xvfb -displayfd 5 -screen 0 "$((width > 1200 ? width + 80 : 1280))x$((height > 900 ? height + 120 : 1024))x24" \
         -nolisten tcp 5>"$tmp/display" 2>"$tmp/xvfb.log" &
     xvfb=$!
     for _ in $(seq 100); do
