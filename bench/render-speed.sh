@@ -30,7 +30,7 @@ for module in 0 1 2; do
     sed -n 's/^   host: /      host: /p' "$work/render.log"
 done
 
-export WINEPREFIX="$here/build/windows/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="${BRIM_WINEPREFIX:-$here/build/windows/wineprefix}" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 echo "host alone, offline render without output, 640x480"
 for module in 0 1 2; do
     wine "$here/dist/brimhost.exe" --module "$module" --render-fps 40 --seconds "$seconds" --size 640x480 \
