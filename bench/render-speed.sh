@@ -35,7 +35,7 @@ echo "host alone, offline render without output, 640x480"
 for module in 0 1 2; do
     wine "$here/dist/brimhost.exe" --module "$module" --render-fps 40 --seconds "$seconds" --size 640x480 \
         --wav "Z:${work//\//\\}\\song.wav" "Z:${here//\//\\}\\dist\\vis_brim.dll" </dev/null >"$work/host.log" 2>&1
-    awk -v m="$module" -v s="$seconds" '/^frames:/ { printf "  module %d  %s fps  %.2fx real time\n", m, $6, $4 > 0 ? s / $4 : 0 }' "$work/host.log"
+    awk -v m="$module" '/^frames:/ { printf "  module %d  %s fps  %.2fx real time\n", m, $6, $6 / 40 }' "$work/host.log"
 done
 timeout 30 wineserver -w || true
 
