@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds vis_brim.dll, brimhost.exe, the release zip and the installer into
 # dist/, then runs each of the three modules in the host on its built-in
-# signal and saves a picture of each.
+# signal, saves a picture of each, and renders a short GIF of each to a
+# synthesized beat.
 set -euo pipefail
 cd "$(dirname "$0")"
 cmake/deps.sh
@@ -39,4 +40,10 @@ for module in 0 1 2; do
 done
 rm -f "$log"
 wineserver -k || true
+
+cmake/make-song.sh dist/pictures/beat.wav 4
+for module in 0 1 2; do
+    ./render.sh dist/pictures/beat.wav "dist/pictures/${names[$module]}.gif" --module "$module" --size 320x240 \
+        2>&1 | sed "s/^/   ${names[$module]}: /"
+done
 echo "-- pictures in dist/pictures/"

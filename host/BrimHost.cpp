@@ -1,14 +1,19 @@
 // brimhost: stands in for the player. Loads a visualization plug-in, runs one
 // of its modules on one thread as the player does, and can save the frames.
+#include "host/AudioClock.h"
 #include "host/FrameCapture.h"
+#include "host/FrameSink.h"
 #include "host/HostOptions.h"
 #include "host/ImageFile.h"
 #include "host/SampleBytes.h"
 #include "host/SignalSource.h"
+#include "host/SystemError.h"
 #include "plugin/VisModule.h"
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -34,6 +39,9 @@ enum class RunEnd {
     FrameLimit,
     TimeLimit,
     CaptureFailed,
+    AudioEnd,
+    AudioUnreadable,
+    RawVideoFailed,
 };
 
 struct Plugin {
@@ -50,18 +58,6 @@ int Fail(int code, const std::string& message)
 {
     std::fprintf(stderr, "brimhost: %s\n", message.c_str());
     return code;
-}
-
-std::string ErrorText(DWORD error)
-{
-    char text[512] = "";
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                   sizeof(text), nullptr);
-    std::string result = "error " + std::to_string(error);
-    std::string message = text;
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return message.empty() ? result : result + ": " + message;
 }
 
 double Seconds()
@@ -119,7 +115,7 @@ int LoadPlugin(const std::string& path, Plugin& plugin)
 {
     plugin.library = LoadLibraryA(path.c_str());
     if (plugin.library == nullptr)
-        return Fail(exitLoadFailed, "cannot load '" + path + "' (" + ErrorText(GetLastError()) + ")");
+        return Fail(exitLoadFailed, "cannot load '" + path + "' (" + ErrorText(GetLastError(), "'" + path + "'") + ")");
     // Through void*: FARPROC has a different (stdcall) signature.
     auto getHeader = reinterpret_cast<HeaderGetter>(
         reinterpret_cast<void*>(GetProcAddress(plugin.library, "winampVisGetHeader")));
@@ -162,27 +158,10 @@ int PrepareSignal(const HostOptions& options, SignalSource& source)
     if (options.signal != SignalKind::WavFile)
         return exitOk;
     std::string error;
-    if (!LoadWavFile(options.wavPath, source.wav, error))
+    if (!OpenWav(options.wavPath, source.wav, error))
         return Fail(exitBadWav, "cannot use '" + options.wavPath + "': " + error);
-    source.rate = source.wav.rate;
+    source.rate = source.wav.format.rate;
     return exitOk;
-}
-
-// How far the signal moves on per frame, in samples: the time that the
-// pacing gives a frame, or one whole block when unpaced.
-double SamplesPerFrame(const HostOptions& options, const VisModule& module, int rate)
-{
-    switch (options.pacing) {
-    case Pacing::TargetFps:
-        return rate / options.fps;
-    case Pacing::ModuleDelay:
-        if (module.delayMs > 0)
-            return rate * module.delayMs / 1000.0;
-        break;
-    case Pacing::Unpaced:
-        break;
-    }
-    return blockSamples;
 }
 
 std::string CapturePath(const std::string& folder, long frame, const char* extension)
@@ -221,22 +200,21 @@ bool CaptureFrame(const HostOptions& options, Capture& capture, long frame)
     return true;
 }
 
-// Sleeps as the pacing asks after frame number `frames` (1-based).
-void Pace(const HostOptions& options, const VisModule& module, double start, long frames)
+// Waits up to `seconds`, returning as soon as a message arrives, so the
+// windows keep answering during long pauses between frames.
+void WaitForMessages(double seconds)
 {
-    switch (options.pacing) {
-    case Pacing::ModuleDelay:
-        Sleep(module.delayMs > 0 ? static_cast<DWORD>(module.delayMs) : 0);
-        break;
-    case Pacing::TargetFps: {
-        const double wait = start + frames / options.fps - Seconds();
-        if (wait > 0)
-            Sleep(static_cast<DWORD>(wait * 1000.0));
-        break;
-    }
-    case Pacing::Unpaced:
-        break;
-    }
+    const DWORD milliseconds = static_cast<DWORD>(std::ceil(std::min(seconds, 3600.0) * 1000.0));
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+// Frames per audio second of an offline render: asked for, or the pace the
+// player gives the module.
+double RenderFps(const HostOptions& options, const VisModule& module)
+{
+    if (options.renderFps > 0)
+        return options.renderFps;
+    return module.delayMs > 0 ? std::clamp(1000.0 / module.delayMs, 0.01, 1000.0) : 1000.0;
 }
 
 const char* EndText(RunEnd end)
@@ -248,21 +226,31 @@ const char* EndText(RunEnd end)
     case RunEnd::FrameLimit: return "frame limit reached";
     case RunEnd::TimeLimit: return "time limit reached";
     case RunEnd::CaptureFailed: return "a frame could not be written";
+    case RunEnd::AudioEnd: return "end of the audio";
+    case RunEnd::AudioUnreadable: return "the WAV file could not be read";
+    case RunEnd::RawVideoFailed: return "the raw video could not be written";
     }
     return "";
 }
 
 // The player's loop: a waiting message is taken and dispatched instead of a
-// frame; otherwise fresh sample bytes, Render, and the pause.
-int RunLoop(const HostOptions& options, VisModule* module, const SignalSource& source, Capture& capture)
+// frame; otherwise, once the frame is due, fresh sample bytes and Render.
+// Between frames the loop waits on messages rather than sleeping.
+int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source, Capture& capture)
 {
-    const double samplesPerFrame = SamplesPerFrame(options, *module, source.rate);
+    HostOptions clock = options;
+    clock.renderFps = RenderFps(options, *module);
+    const bool offline = options.pacing == Pacing::Offline;
+    const long audioFrames = offline && source.kind == SignalKind::WavFile
+                                 ? OfflineFrameCount(clock.renderFps, source.wav.format.frameCount, source.rate)
+                                 : 0;
     std::int16_t left[blockSamples];
     std::int16_t right[blockSamples];
     long frames = 0;
     WPARAM quitCode = 0;
     int renderResult = 0;
     RunEnd end = RunEnd::QuitMessage;
+    double due = 0.0;  // seconds after the start when the next frame is due
     const double start = Seconds();
     for (;;) {
         MSG message;
@@ -276,15 +264,34 @@ int RunLoop(const HostOptions& options, VisModule* module, const SignalSource& s
             DispatchMessageA(&message);
             continue;
         }
-        if (options.seconds > 0 && Seconds() - start >= options.seconds) {
+        const double now = Seconds() - start;
+        // An offline render's time is the audio's, not the wall clock's.
+        if (options.seconds > 0 && (offline ? frames / clock.renderFps : now) >= options.seconds) {
             end = RunEnd::TimeLimit;
             break;
         }
-        FillBlock(source, static_cast<long long>(frames * samplesPerFrame + 0.5), left, right);
+        if (audioFrames > 0 && frames >= audioFrames) {
+            end = RunEnd::AudioEnd;
+            break;
+        }
+        if (now < due) {
+            WaitForMessages((options.seconds > 0 ? std::min(due, options.seconds) : due) - now);
+            continue;
+        }
+        if (!FillBlock(source, FrameBlockStart(clock, module->latencyMs, source.rate, frames, now), left, right)) {
+            end = RunEnd::AudioUnreadable;
+            break;
+        }
         WriteRecordBytes(left, right, *module);
+        if (!options.rawVideoPath.empty())
+            BeginSinkFrame();
         renderResult = module->Render(module);
         if (++frames == 1)
             firstFrameShown = Seconds();
+        if (!options.rawVideoPath.empty() && !EndSinkFrame()) {
+            end = RunEnd::RawVideoFailed;
+            break;
+        }
         if (!options.captureDir.empty() && frames % options.captureEvery == 0 &&
             !CaptureFrame(options, capture, frames)) {
             end = RunEnd::CaptureFailed;
@@ -298,7 +305,7 @@ int RunLoop(const HostOptions& options, VisModule* module, const SignalSource& s
             end = RunEnd::FrameLimit;
             break;
         }
-        Pace(options, *module, start, frames);
+        due = NextFrameDue(clock, module->delayMs, due, Seconds() - start);
     }
     const double elapsed = Seconds() - start;
     const bool snapshotFailed = !options.snapshotPath.empty() && !SaveSnapshot(options.snapshotPath, capture.window);
@@ -322,9 +329,22 @@ int RunLoop(const HostOptions& options, VisModule* module, const SignalSource& s
     if (!options.snapshotPath.empty() && !snapshotFailed)
         std::printf("snapshot: %s\n", options.snapshotPath.c_str());
     std::printf("key messages received: %ld\n", keyMessages);
+    if (!options.rawVideoPath.empty()) {
+        const FrameSinkStats sink = CloseFrameSink();
+        const double perFrame = sink.frames > 0 ? 1000.0 / sink.frames : 0.0;
+        std::printf("raw video: %ld frames (%ld copied from the window); per frame: read-back %.2f ms, "
+                    "write %.2f ms, the rest %.2f ms\n",
+                    sink.frames, sink.fromWindow, sink.readSeconds * perFrame, sink.writeSeconds * perFrame,
+                    (elapsed - sink.readSeconds - sink.writeSeconds) * perFrame);
+    }
     if (end == RunEnd::CaptureFailed)
         return Fail(exitCaptureFailed, "cannot write frame " + std::to_string(frames) + " into '" +
                                            options.captureDir + "'");
+    if (end == RunEnd::AudioUnreadable)
+        return Fail(exitBadWav, "cannot read '" + options.wavPath + "' any more");
+    if (end == RunEnd::RawVideoFailed)
+        return Fail(exitCaptureFailed, "cannot write frame " + std::to_string(frames) + " into '" +
+                                           options.rawVideoPath + "' (" + ErrorText(GetLastError()) + ")");
     if (snapshotFailed)
         return Fail(exitCaptureFailed, "cannot save the last frame as '" + options.snapshotPath + "'");
     return exitOk;
@@ -352,14 +372,29 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     Capture capture;
     capture.window = FindPluginWindow(hostWindow);
     int result = exitOk;
-    if (options.width > 0 && (capture.window == nullptr || !SetClientSize(capture.window, options.width, options.height)))
+    const bool sized =
+        options.width <= 0 || (capture.window != nullptr && SetClientSize(capture.window, options.width, options.height));
+    const bool rawVideo = !options.rawVideoPath.empty();
+    RECT client = {};
+    if (capture.window != nullptr)
+        GetClientRect(capture.window, &client);
+    std::string error;
+    if (!sized && !rawVideo)
         std::fprintf(stderr, "brimhost: warning: could not give the plug-in window a %dx%d client area\n",
                      options.width, options.height);
-    if ((!options.captureDir.empty() || !options.snapshotPath.empty()) && capture.window == nullptr)
+    if ((!options.captureDir.empty() || !options.snapshotPath.empty() || rawVideo) && capture.window == nullptr)
         result = Fail(exitCaptureFailed, "the plug-in opened no window to capture");
+    else if (rawVideo && (!sized || client.right <= 0 || client.bottom <= 0))
+        // Every frame of a video must have the one size.
+        result = Fail(exitCaptureFailed, "could not give the plug-in window a " + std::to_string(options.width) +
+                                             "x" + std::to_string(options.height) + " client area");
+    else if (rawVideo && !OpenFrameSink(options.rawVideoPath, module->instance, capture.window, client.right,
+                                        client.bottom, error))
+        result = Fail(exitCaptureFailed, error);
     else
         result = RunLoop(options, module, source, capture);
     module->Quit(module);
+    CloseWav(source.wav);
     return result;
 }
 

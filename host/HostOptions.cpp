@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -73,6 +74,20 @@ bool EndsWithNoCase(const std::string& text, const char* end)
     return true;
 }
 
+// Printed in the messages with the same numbers the parser checks.
+constexpr long maxCount = 2147483647L;
+constexpr double minSeconds = 0.001;
+constexpr double maxSeconds = 86400.0;
+constexpr double maxFps = 1000.0;
+constexpr double minRenderFps = 0.01;
+
+std::string Number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%g", value);
+    return text;
+}
+
 bool IsOption(const char* argument)
 {
     return argument[0] == '-' && argument[1] != '\0';
@@ -84,6 +99,9 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
 {
     ParsedOptions parsed;
     HostOptions& options = parsed.options;
+    bool silence = false;
+    bool livePacing = false;  // --fps or --no-sleep given
+    bool offline = false;     // --render or --render-fps given
     auto fail = [&parsed](const std::string& message) {
         parsed.error = message;
         return parsed;
@@ -112,16 +130,23 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
         }
         if (name == "--no-sleep") {
             options.pacing = Pacing::Unpaced;
+            livePacing = true;
             continue;
         }
         if (name == "--silence") {
             options.signal = SignalKind::Silence;
+            silence = true;
+            continue;
+        }
+        if (name == "--render") {
+            offline = true;
             continue;
         }
 
         const bool takesValue = name == "--module" || name == "--frames" || name == "--seconds" ||
                                 name == "--fps" || name == "--size" || name == "--capture" ||
-                                name == "--capture-every" || name == "--capture-format" || name == "--wav" || name == "--snapshot";
+                                name == "--capture-every" || name == "--capture-format" || name == "--wav" || name == "--snapshot" ||
+                                name == "--render-fps" || name == "--raw-video";
         if (!takesValue)
             return fail("unknown option '" + name + "'");
         if (i + 1 >= argc)
@@ -129,6 +154,7 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
         const char* value = argv[++i];
         const std::string bad = "bad value '" + std::string(value) + "' for " + name;
 
+        const std::string countRange = "1 to " + std::to_string(maxCount);
         long number = 0;
         if (name == "--module") {
             // Any integer: whether the plug-in has that module is the getter's answer.
@@ -136,15 +162,20 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
                 return fail(bad + " (an integer)");
             options.module = static_cast<int>(number);
         } else if (name == "--frames") {
-            if (!ParseLong(value, 1, 2147483647L, options.frames))
-                return fail(bad + " (a whole number of frames, at least 1)");
+            if (!ParseLong(value, 1, maxCount, options.frames))
+                return fail(bad + " (a whole number of frames, " + countRange + ")");
         } else if (name == "--seconds") {
-            if (!ParseDouble(value, 0.001, 86400.0, options.seconds))
-                return fail(bad + " (seconds, more than 0)");
+            if (!ParseDouble(value, minSeconds, maxSeconds, options.seconds))
+                return fail(bad + " (seconds, " + Number(minSeconds) + " to " + Number(maxSeconds) + ")");
         } else if (name == "--fps") {
-            if (!ParseDouble(value, 0.0, 1000.0, options.fps))
-                return fail(bad + " (frames per second, 0 to 1000; 0 runs unpaced)");
+            if (!ParseDouble(value, 0.0, maxFps, options.fps))
+                return fail(bad + " (frames per second, 0 to " + Number(maxFps) + "; 0 runs unpaced)");
             options.pacing = options.fps > 0.0 ? Pacing::TargetFps : Pacing::Unpaced;
+            livePacing = true;
+        } else if (name == "--render-fps") {
+            if (!ParseDouble(value, minRenderFps, maxFps, options.renderFps))
+                return fail(bad + " (frames per second, " + Number(minRenderFps) + " to " + Number(maxFps) + ")");
+            offline = true;
         } else if (name == "--size") {
             if (!ParseSize(value, options.width, options.height))
                 return fail(bad + " (WIDTHxHEIGHT, each 1 to 8192)");
@@ -153,8 +184,8 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
                 return fail(bad + " (a folder)");
             options.captureDir = value;
         } else if (name == "--capture-every") {
-            if (!ParseLong(value, 1, 2147483647L, options.captureEvery))
-                return fail(bad + " (a whole number, at least 1)");
+            if (!ParseLong(value, 1, maxCount, options.captureEvery))
+                return fail(bad + " (a whole number, " + countRange + ")");
         } else if (name == "--capture-format") {
             if (!ParseFormat(value, options))
                 return fail(bad + " (png, bmp or both)");
@@ -167,6 +198,10 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
                 return fail(bad + " (a file)");
             options.signal = SignalKind::WavFile;
             options.wavPath = value;
+        } else if (name == "--raw-video") {
+            if (*value == '\0')
+                return fail(bad + " (a file or FIFO)");
+            options.rawVideoPath = value;
         }
     }
 
@@ -176,6 +211,12 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
         return fail("no plug-in DLL given");
     if (options.list && options.config)
         return fail("--list and --config exclude each other");
+    if (silence && !options.wavPath.empty())
+        return fail("--wav and --silence exclude each other: give one source");
+    if (offline && livePacing)
+        return fail("--render and --render-fps exclude --fps and --no-sleep");
+    if (offline)
+        options.pacing = Pacing::Offline;
     return parsed;
 }
 
@@ -188,23 +229,39 @@ const char* HostUsage()
            "  --module N             module to run (default 0)\n"
            "  --config               call the module's Config entry instead of running it\n"
            "  --frames N             stop after N rendered frames\n"
-           "  --seconds S            stop after S seconds\n"
+           "  --seconds S            stop after S seconds (of audio with --render)\n"
            "  --fps F                pace to F frames per second (0: unpaced);\n"
-           "                         default: sleep the module's delay after each frame\n"
+           "                         default: wait the module's delay after each frame\n"
            "  --no-sleep             unpaced, for measuring (same as --fps 0)\n"
+           "  --render               render offline as fast as possible on a virtual clock,\n"
+           "                         1000 / the module's delay frames per audio second\n"
+           "  --render-fps F         the same at F frames per audio second\n"
+           "  --raw-video FILE       write every rendered frame into FILE (a file or a FIFO)\n"
+           "                         as raw 32-bit pixels, blue, green, red, unused; top row\n"
+           "                         first, frames of the plug-in window's client size\n"
            "  --size WxH             set the plug-in window's client area after Init\n"
            "  --capture DIR          write presented frames as images into DIR\n"
            "  --capture-every N      capture only every Nth frame (default 1)\n"
            "  --capture-format F     png, bmp or both (default png)\n"
            "  --snapshot FILE        save the frame shown when the run ends (.png or .bmp)\n"
-           "  --wav FILE             feed a 16-bit PCM WAV file (silence after its end)\n"
+           "  --wav FILE             feed a WAV file: 8-bit to 32-bit PCM or 32/64-bit float,\n"
+           "                         any channel count (the first two are used), 1 to 384 kHz\n"
            "  --silence              feed silence\n"
            "  --help                 this text\n"
            "\n"
            "Without --wav or --silence the samples come from a built-in stereo signal at 44100 Hz.\n"
+           "\n"
+           "Which samples a frame shows:\n"
+           "  paced runs (the default and --fps) follow the wall clock as the player does: the\n"
+           "    block nearest the playback position plus the module's latency; slow frames\n"
+           "    skip blocks, waits keep the window answering its messages;\n"
+           "  --render: frame i shows the block at i / F seconds, and every frame is kept;\n"
+           "    with --wav the run ends at the end of the file;\n"
+           "  unpaced runs (--no-sleep, --fps 0): the next block every frame, for measuring.\n"
+           "\n"
            "The run ends when the plug-in posts the quit message, Render returns non-zero,\n"
-           "a frame or time limit is reached, or the host window is closed; frames per second\n"
-           "achieved are printed at the end.\n"
+           "a frame or time limit is reached, the host window is closed, or a render reaches\n"
+           "the end of its WAV file; frames per second achieved are printed at the end.\n"
            "\n"
            "exit codes:\n"
            "  0  success\n"
@@ -214,7 +271,8 @@ const char* HostUsage()
            "  4  the header is null or its version is not 0x101\n"
            "  5  the plug-in has no module with that index\n"
            "  6  the module's Init failed\n"
-           "  7  the WAV file could not be used\n"
-           "  8  no plug-in window to capture, or a frame or snapshot could not be written\n"
+           "  7  the WAV file could not be used or read\n"
+           "  8  no plug-in window to capture, or a frame, the raw video or the snapshot\n"
+           "     could not be written\n"
            "  9  the host window could not be created\n";
 }

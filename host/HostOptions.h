@@ -22,6 +22,7 @@ enum class Pacing {
     ModuleDelay,  // Sleep(delayMs) after each Render, as the player does
     TargetFps,    // sleep until the next frame's deadline
     Unpaced,      // no sleep at all, for measuring
+    Offline,      // as fast as it goes on a virtual clock, for making videos
 };
 
 enum class SignalKind {
@@ -40,6 +41,7 @@ struct HostOptions {
     double seconds = 0.0;    // 0: no time limit
     Pacing pacing = Pacing::ModuleDelay;
     double fps = 0.0;        // with Pacing::TargetFps
+    double renderFps = 0.0;  // with Pacing::Offline; 0: 1000 / the module's delay
     int width = 0;           // 0: leave the plug-in's window as it opened
     int height = 0;
     std::string captureDir;  // empty: no capture
@@ -47,6 +49,7 @@ struct HostOptions {
     bool capturePng = true;
     bool captureBmp = false;
     std::string snapshotPath;  // .png or .bmp for the last frame; empty: none
+    std::string rawVideoPath;  // every frame as raw pixels into this file or FIFO; empty: none
     SignalKind signal = SignalKind::Synthesized;
     std::string wavPath;
 };

@@ -1,27 +1,18 @@
 // Stereo 16-bit samples for the host to show: a built-in synthesized signal,
-// silence, or a PCM WAV file.
+// silence, or a WAV file.
 #pragma once
 
 #include "host/HostOptions.h"
+#include "host/WavReader.h"
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 constexpr int synthesizedRate = 44100;
-
-// A decoded WAV file, mono already copied to both channels.
-struct WavData {
-    int rate = 0;
-    int channels = 0;
-    std::vector<std::int16_t> left;
-    std::vector<std::int16_t> right;
-};
 
 struct SignalSource {
     SignalKind kind = SignalKind::Synthesized;
     int rate = synthesizedRate;
-    WavData wav;
+    WavReader wav;
 };
 
 // The built-in signal at sample n, an eight-second loop at 120 beats a
@@ -31,10 +22,6 @@ struct SignalSource {
 // notes, the snare and the hi-hat are panned, so the channels differ.
 std::int16_t SynthesizedSample(long long n, int channel);
 
-// Reads a RIFF/WAVE file of 16-bit PCM, mono or stereo. False with a message
-// saying what is wrong when it is not one.
-bool ParseWav(const std::vector<unsigned char>& file, WavData& wav, std::string& error);
-bool LoadWavFile(const std::string& path, WavData& wav, std::string& error);
-
-// 576 samples of each channel from sample `start` on; past a file's end, silence.
-void FillBlock(const SignalSource& source, long long start, std::int16_t* left, std::int16_t* right);
+// 576 samples of each channel from sample `start` on; outside a file, silence.
+// False when the file can no longer be read.
+bool FillBlock(SignalSource& source, long long start, std::int16_t* left, std::int16_t* right);

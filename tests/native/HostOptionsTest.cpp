@@ -64,6 +64,7 @@ TEST(HostOptions, EveryOptionLandsInItsField)
         {{"--no-sleep", "x.dll"}, Pacing::Unpaced},
         {{"--fps", "60", "--no-sleep", "x.dll"}, Pacing::Unpaced},
         {{"--no-sleep", "--fps", "60", "x.dll"}, Pacing::TargetFps},
+        {{"--render", "x.dll"}, Pacing::Offline},
     };
     for (const Case& c : pacings)
         EXPECT_EQ(Parse(c.arguments).options.pacing, c.pacing) << c.arguments[0] << " " << c.arguments[1];
@@ -76,6 +77,10 @@ TEST(HostOptions, EveryOptionLandsInItsField)
     EXPECT_TRUE(bmpOnly.captureBmp && !bmpOnly.capturePng);
     EXPECT_TRUE(Parse({"--help"}).options.help) << "no plug-in needed for help";
     EXPECT_TRUE(Parse({"-h"}).options.help);
+    const HostOptions render = Parse({"--render-fps", "29.97", "--raw-video", "Z:\\tmp\\frames", "x.dll"}).options;
+    EXPECT_EQ(render.pacing, Pacing::Offline);
+    EXPECT_DOUBLE_EQ(render.renderFps, 29.97);
+    EXPECT_EQ(render.rawVideoPath, "Z:\\tmp\\frames");
 }
 
 TEST(HostOptions, MistakesAreRefusedByName)
@@ -118,6 +123,15 @@ TEST(HostOptions, MistakesAreRefusedByName)
         {{"--snapshot", "shot.jpg", "x.dll"}, "bad value 'shot.jpg' for --snapshot"},
         {{"--snapshot", "png", "x.dll"}, "for --snapshot"},
         {{"--list", "--config", "x.dll"}, "exclude each other"},
+        {{"--seconds", "1e30", "x.dll"}, "(seconds, 0.001 to 86400)"},
+        {{"--frames", "2147483648", "x.dll"}, "(a whole number of frames, 1 to 2147483647)"},
+        {{"--wav", "a.wav", "--silence", "x.dll"}, "--wav and --silence exclude each other"},
+        // 30
+        {{"--silence", "--wav", "a.wav", "x.dll"}, "--wav and --silence exclude each other"},
+        {{"--render-fps", "0", "x.dll"}, "bad value '0' for --render-fps (frames per second, 0.01 to 1000)"},
+        {{"--render", "--fps", "30", "x.dll"}, "exclude --fps and --no-sleep"},
+        {{"--no-sleep", "--render-fps", "30", "x.dll"}, "exclude --fps and --no-sleep"},
+        {{"--raw-video", "", "x.dll"}, "for --raw-video"},
     };
     for (const Case& c : cases) {
         const ParsedOptions parsed = Parse(c.arguments);
@@ -133,7 +147,7 @@ TEST(HostOptions, UsageDocumentsEveryExitCode)
         EXPECT_NE(usage.find("\n  " + std::to_string(code) + "  "), std::string::npos) << "exit code " << code;
     for (const char* option : {"--list", "--module", "--config", "--frames", "--seconds", "--fps", "--no-sleep",
                                "--size", "--capture", "--capture-every", "--capture-format", "--snapshot", "--wav",
-                               "--silence"})
+                               "--silence", "--render", "--render-fps", "--raw-video"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

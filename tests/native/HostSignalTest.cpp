@@ -44,36 +44,6 @@ int PeakIndex(const std::vector<unsigned char>& bytes)
     return static_cast<int>(std::max_element(bytes.begin(), bytes.begin() + 512) - bytes.begin());
 }
 
-// A 16-bit PCM sample ramp of the given length, and a 44-byte header in front.
-std::vector<unsigned char> MakeWav(int channels, int bits, int format, const std::vector<std::int16_t>& samples)
-{
-    auto u32 = [](std::vector<unsigned char>& out, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out.push_back((v >> (8 * i)) & 0xFF);
-    };
-    auto u16 = [](std::vector<unsigned char>& out, unsigned v) {
-        out.push_back(v & 0xFF);
-        out.push_back((v >> 8) & 0xFF);
-    };
-    std::vector<unsigned char> file;
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-    file.insert(file.end(), {'R', 'I', 'F', 'F'});
-    u32(file, 36 + dataBytes);
-    file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    u32(file, 16);
-    u16(file, format);
-    u16(file, channels);
-    u32(file, 22050);
-    u32(file, 22050 * channels * bits / 8);
-    u16(file, channels * bits / 8);
-    u16(file, bits);
-    file.insert(file.end(), {'d', 'a', 't', 'a'});
-    u32(file, dataBytes);
-    for (std::int16_t s : samples)
-        u16(file, static_cast<std::uint16_t>(s));
-    return file;
-}
-
 TEST(HostSpectrum, PeakSitsAtTheBytePlayersUseForTheFrequency)
 {
     // Byte i stands for about i * rate / 1024 Hz; the tone's bin shows in its
@@ -225,9 +195,10 @@ TEST(HostSignal, SynthesizedLevelsSuitTheDefaultMeterAndPulseWithTheEighths)
     std::vector<double> levels[2];
     std::vector<long long> starts;
     int peakByte = 0;
+    SignalSource synthesized;
     for (long long start = 0; start < 8 * 44100; start += frameSamples) {
         std::int16_t samples[2][blockSamples];
-        FillBlock(SignalSource(), start, samples[0], samples[1]);
+        FillBlock(synthesized, start, samples[0], samples[1]);
         for (int channel = 0; channel < 2; ++channel) {
             levels[channel].push_back(DefaultSpectrumLevel(samples[channel]));
             unsigned char wave[blockSamples];
@@ -284,93 +255,6 @@ TEST(HostSignal, SynthesizedLevelsSuitTheDefaultMeterAndPulseWithTheEighths)
     }
     EXPECT_GT(difference / frames, 0.15) << "mean difference between left and right";
     EXPECT_GT(apart, static_cast<int>(frames / 2)) << "frames where left and right differ by more than 0.1";
-}
-
-TEST(HostSignal, ReadsStereoAndMonoWav)
-{
-    WavData wav;
-    std::string error;
-    ASSERT_TRUE(ParseWav(MakeWav(2, 16, 1, {100, -100, 32767, -32768, 5, 6}), wav, error)) << error;
-    EXPECT_EQ(wav.rate, 22050);
-    EXPECT_EQ(wav.channels, 2);
-    EXPECT_EQ(wav.left, (std::vector<std::int16_t>{100, 32767, 5}));
-    EXPECT_EQ(wav.right, (std::vector<std::int16_t>{-100, -32768, 6}));
-
-    ASSERT_TRUE(ParseWav(MakeWav(1, 16, 1, {7, -8, 9}), wav, error)) << error;
-    EXPECT_EQ(wav.left, (std::vector<std::int16_t>{7, -8, 9}));
-    EXPECT_EQ(wav.right, wav.left) << "mono on both channels";
-
-    // Past the end the host plays silence.
-    SignalSource source;
-    source.kind = SignalKind::WavFile;
-    source.wav = wav;
-    std::int16_t left[blockSamples];
-    std::int16_t right[blockSamples];
-    FillBlock(source, 1, left, right);
-    EXPECT_EQ(left[0], -8);
-    EXPECT_EQ(right[1], 9);
-    EXPECT_EQ(left[2], 0);
-    EXPECT_EQ(right[575], 0);
-}
-
-TEST(HostSignal, SkipsOtherChunksAndPaddingAndToleratesAnUnfilledDataSize)
-{
-    auto file = MakeWav(1, 16, 1, {1, 2, 3, 4});
-    // An odd-sized LIST chunk before "fmt ", with its pad byte.
-    const std::vector<unsigned char> list = {'L', 'I', 'S', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
-    file.insert(file.begin() + 12, list.begin(), list.end());
-    WavData wav;
-    std::string error;
-    ASSERT_TRUE(ParseWav(file, wav, error)) << error;
-    EXPECT_EQ(wav.left, (std::vector<std::int16_t>{1, 2, 3, 4}));
-
-    // A data size that was never filled in: read what is there.
-    auto streamed = MakeWav(1, 16, 1, {1, 2, 3});
-    for (int i = 40; i < 44; ++i)
-        streamed[i] = 0xFF;
-    ASSERT_TRUE(ParseWav(streamed, wav, error)) << error;
-    EXPECT_EQ(wav.left, (std::vector<std::int16_t>{1, 2, 3}));
-}
-
-TEST(HostSignal, RejectsFilesItCannotPlayWithAReason)
-{
-    struct Case {
-        const char* what;
-        std::vector<unsigned char> file;
-        const char* reason;
-    };
-    auto noData = MakeWav(2, 16, 1, {});
-    noData[36] = 'x';  // "data" renamed
-    // A 14-byte "fmt " chunk: no bits-per-sample field.
-    auto shortFmt = MakeWav(2, 16, 1, {1, 2});
-    shortFmt[16] = 14;
-    shortFmt.erase(shortFmt.begin() + 34, shortFmt.begin() + 36);
-    auto fmtPastEnd = MakeWav(2, 16, 1, {});
-    fmtPastEnd.resize(30);
-    auto noFmt = MakeWav(2, 16, 1, {1, 2});
-    noFmt[12] = 'X';
-    const Case cases[] = {
-        {"empty", {}, "not a RIFF/WAVE file"},
-        {"text", std::vector<unsigned char>(100, 'a'), "not a RIFF/WAVE file"},
-        {"8-bit", MakeWav(2, 8, 1, {1, 2}), "16-bit"},
-        {"float", MakeWav(2, 16, 3, {1, 2}), "not PCM"},
-        {"six channels", MakeWav(6, 16, 1, {1, 2, 3, 4, 5, 6}), "channels"},
-        {"no data chunk", noData, "no 'data' chunk"},
-        {"no samples", MakeWav(2, 16, 1, {}), "no samples"},
-        {"short fmt", shortFmt, "too short"},
-        {"fmt past the end", fmtPastEnd, "past the end"},
-        {"no fmt", noFmt, "no 'fmt ' chunk"},
-    };
-    for (const Case& c : cases) {
-        WavData wav;
-        std::string error;
-        EXPECT_FALSE(ParseWav(c.file, wav, error)) << c.what;
-        EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": got '" << error << "'";
-    }
-    WavData wav;
-    std::string error;
-    EXPECT_FALSE(LoadWavFile("/nonexistent/brimhost.wav", wav, error));
-    EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
 }
 
 }  // namespace

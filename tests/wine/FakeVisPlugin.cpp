@@ -18,7 +18,8 @@ constexpr int renderEndsModule = 2;   // Render returns 3 in frame 3
 constexpr int closesHostModule = 3;   // closes the host window in frame 4
 constexpr int windowlessModule = 4;   // no window, never ends by itself
 constexpr int childModule = 5;        // draws in a child of the host window
-constexpr int moduleCount = 6;
+constexpr int slowModule = 6;         // windowless, each Render takes 100 ms
+constexpr int moduleCount = 7;
 
 constexpr DWORD slowInitMs = 300;
 constexpr DWORD slowFirstRenderMs = 1000;
@@ -79,7 +80,7 @@ void Quit(VisModule* module);
 
 constexpr VisModule MakeModule(const char* description)
 {
-    return VisModule{description, nullptr, nullptr, 0, 0, 25, 10, 2, 2, {}, {}, Config, Init, Render, Quit, nullptr};
+    return VisModule{description, nullptr, nullptr, 0, 0, 25, 25, 2, 2, {}, {}, Config, Init, Render, Quit, nullptr};
 }
 
 VisModule modules[moduleCount] = {
@@ -89,6 +90,7 @@ VisModule modules[moduleCount] = {
     MakeModule("Closes the host in frame four"),
     MakeModule("Windowless"),
     MakeModule("Draws in a child of the host"),
+    MakeModule("Slow to render"),
 };
 
 VisHeader header = {0x101, "Fake visualization for host tests", nullptr};
@@ -119,7 +121,7 @@ int Init(VisModule* module)
         return 1;
     if (std::getenv("BRIM_FAKE_SLOW_START") != nullptr)
         Sleep(slowInitMs);
-    if (index == windowlessModule)
+    if (index == windowlessModule || index == slowModule)
         return 0;
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = FakeWndProc;
@@ -139,9 +141,13 @@ int Render(VisModule* module)
     ++frame;
     const auto* waveform = &module->waveformData[0][0];
     const auto* spectrum = &module->spectrumData[0][0];
-    Log("render thread=%lu module=%d frame=%d wave=%08x spectrum=%08x wavenonzero=%d spectrumnonzero=%d "
+    LARGE_INTEGER now;
+    LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    Log("render thread=%lu module=%d frame=%d ms=%.1f wave=%08x spectrum=%08x wavenonzero=%d spectrumnonzero=%d "
         "left=%d,%d,%d,%d right=%d,%d,%d,%d",
-        GetCurrentThreadId(), index, frame, Hash(waveform, 2 * sampleCount), Hash(spectrum, 2 * sampleCount),
+        GetCurrentThreadId(), index, frame, 1000.0 * now.QuadPart / frequency.QuadPart, Hash(waveform, 2 * sampleCount), Hash(spectrum, 2 * sampleCount),
         NonZero(waveform, 2 * sampleCount), NonZero(spectrum, 2 * sampleCount), waveform[0], waveform[1],
         waveform[2], waveform[3], waveform[sampleCount], waveform[sampleCount + 1], waveform[sampleCount + 2],
         waveform[sampleCount + 3]);
@@ -158,6 +164,8 @@ int Render(VisModule* module)
     }
     if (frame == 1 && std::getenv("BRIM_FAKE_SLOW_START") != nullptr)
         Sleep(slowFirstRenderMs);
+    if (index == slowModule)
+        Sleep(100);
     if (index == quitsModule && frame == 5)
         PostQuitMessage(0);
     if (index == closesHostModule && frame == 4)

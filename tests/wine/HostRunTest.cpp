@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <sstream>
@@ -289,7 +291,7 @@ TEST_F(HostRunTest, FeedsTheSamplesOfAWavFile)
     const std::string wavPath = WorkDirectory() + "ramp.wav";
     WriteFileText(wavPath, wav);
 
-    const HostRun run = RunHost("--module 4 --frames 1 --wav \"" + wavPath + "\" " + Fake());
+    const HostRun run = RunHost("--module 4 --frames 1 --no-sleep --wav \"" + wavPath + "\" " + Fake());
     EXPECT_EQ(run.exitCode, 0u) << run.err;
     ASSERT_EQ(run.log.size(), 3u);
     EXPECT_EQ(run.log[0].fields.at("rate"), "22050");
@@ -302,6 +304,138 @@ TEST_F(HostRunTest, FeedsTheSamplesOfAWavFile)
     EXPECT_EQ(bad.exitCode, 7u);
     EXPECT_TRUE(Contains(bad.err, "not a RIFF/WAVE file")) << bad.err;
     EXPECT_TRUE(bad.log.empty()) << "the file is checked before Init";
+}
+
+// A stereo 16-bit file at 22050 Hz whose samples in block k (576 samples)
+// are all (k mod 128) * 256, so a frame's first waveform byte names its block.
+std::string BlockNumberedWav(int seconds)
+{
+    std::string wav = "RIFF";
+    auto put = [&wav](std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            wav += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    const std::uint32_t frames = 22050u * seconds;
+    put(36 + 4 * frames, 4);
+    wav += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);
+    put(2, 2);
+    put(22050, 4);
+    put(22050 * 4, 4);
+    put(4, 2);
+    put(16, 2);
+    wav += "data";
+    put(4 * frames, 4);
+    for (std::uint32_t n = 0; n < frames; ++n)
+        put((n / 576 % 128) * 256 * 0x10001u, 4);
+    const std::string path = WorkDirectory() + "blocks.wav";
+    CreateDirectoryA(WorkDirectory().c_str(), nullptr);
+    WriteFileText(path, wav);
+    return path;
+}
+
+struct Frame {
+    double ms;
+    int block;
+};
+
+std::vector<Frame> Frames(const HostRun& run)
+{
+    std::vector<Frame> frames;
+    for (const LogLine& line : run.log)
+        if (line.event == "render")
+            frames.push_back({std::stod(line.fields.at("ms")), std::stoi(line.fields.at("left"))});
+    return frames;
+}
+
+double RunSeconds(const HostRun& run)
+{
+    const std::size_t at = run.out.find("seconds: ");
+    return at == std::string::npos ? -1.0 : std::stod(run.out.substr(at + 9));
+}
+
+TEST_F(HostRunTest, PacedRunsShowTheBlockTheClockIsAtAndSlowFramesSkipBlocks)
+{
+    const std::string wav = " --wav \"" + BlockNumberedWav(3) + "\" ";
+    constexpr double blocksPerSecond = 22050.0 / 576;
+    struct Case {
+        const char* arguments;
+        int minFrames, maxFrames;
+        int minStep;  // fewest blocks from one frame to the next
+    };
+    const Case cases[] = {
+        {"--module 4 --fps 20 --seconds 1", 15, 21, 1},
+        {"--module 6 --fps 40 --seconds 1", 6, 11, 3},  // 100 ms a frame: about four blocks on each time
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const HostRun run = RunHost(c.arguments + wav + Fake());
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        EXPECT_TRUE(Contains(run.out, "ended: time limit reached")) << run.out;
+        EXPECT_LT(RunSeconds(run), 1.2) << run.out;
+        const std::vector<Frame> frames = Frames(run);
+        ASSERT_GE(static_cast<int>(frames.size()), c.minFrames);
+        EXPECT_LE(static_cast<int>(frames.size()), c.maxFrames);
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            // The playback position plus the fake's 25 ms latency, counted
+            // from the first frame, which comes right at the start.
+            const double seconds = (frames[i].ms - frames[0].ms) / 1000.0 + 0.025;
+            EXPECT_NEAR(frames[i].block, std::lround(seconds * blocksPerSecond) % 128, 2) << "frame " << i;
+            if (i > 0)
+                EXPECT_GE((frames[i].block - frames[i - 1].block + 128) % 128, c.minStep) << "frame " << i;
+        }
+    }
+
+    // Offline, frame i shows the block at i / 10 s, and the run ends with the file.
+    const HostRun offline = RunHost("--module 4 --render-fps 10" + wav + Fake());
+    EXPECT_EQ(offline.exitCode, 0u) << offline.err;
+    EXPECT_TRUE(Contains(offline.out, "ended: end of the audio")) << offline.out;
+    const std::vector<Frame> frames = Frames(offline);
+    ASSERT_EQ(frames.size(), 30u);
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        EXPECT_EQ(frames[i].block, std::lround(i / 10.0 * blocksPerSecond) % 128) << "frame " << i;
+
+    // A twenty-second wait between frames still answers messages and ends on time.
+    bool answered = false;
+    const HostRun slow = RunHost("--module 4 --fps 0.05 --seconds 1 " + Fake(), [&answered] {
+        HWND host = nullptr;
+        for (int wait = 0; wait < 200 && host == nullptr; ++wait, Sleep(50))
+            host = FindWindowA("BrimwaveHost", nullptr);
+        Sleep(300);
+        DWORD_PTR result = 0;
+        answered = host != nullptr && SendMessageTimeoutA(host, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result) != 0;
+    });
+    EXPECT_TRUE(answered) << "the host window answered during the wait";
+    EXPECT_TRUE(Contains(slow.out, "ended: time limit reached")) << slow.out;
+    EXPECT_LT(RunSeconds(slow), 1.2) << slow.out;
+    EXPECT_EQ(Frames(slow).size(), 1u);
+}
+
+TEST_F(HostRunTest, RawVideoHoldsEveryFrameTopRowFirst)
+{
+    // The fake paints with GDI, so its frames come from the window: frame n
+    // in colour n % 4, blue, red, green, yellow, as blue, green, red, unused.
+    const std::string path = WorkDirectory() + "frames.raw";
+    DeleteFileA(path.c_str());
+    const HostRun run = RunHost("--render --size 200x100 --raw-video \"" + path + "\" " + Fake());
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    EXPECT_TRUE(Contains(run.out, "raw video: 5 frames (5 copied from the window)")) << run.out;
+    const std::string raw = ReadFileText(path);
+    constexpr std::size_t frameBytes = 200 * 100 * 4;
+    ASSERT_EQ(raw.size(), 5 * frameBytes);
+    const unsigned bgrx[4] = {0x0000FFu, 0xFF0000u, 0x00FF00u, 0xFFFF00u};  // read as little-endian words
+    for (int frame = 1; frame <= 5; ++frame)
+        for (std::size_t pixel : {std::size_t{0}, std::size_t{200 * 100 - 1}}) {
+            unsigned value;
+            std::memcpy(&value, raw.data() + (frame - 1) * frameBytes + 4 * pixel, 4);
+            EXPECT_EQ(value & 0xFFFFFFu, bgrx[frame % 4]) << "frame " << frame << " pixel " << pixel;
+        }
+
+    const HostRun bad = RunHost("--render --raw-video Z:\\nonexistent\\frames.raw " + Fake());
+    EXPECT_EQ(bad.exitCode, 8u);
+    EXPECT_TRUE(Contains(bad.err, "cannot open 'Z:\\nonexistent\\frames.raw' for the raw video")) << bad.err;
+    EXPECT_FALSE(Contains(bad.err, "%1")) << bad.err;
 }
 
 TEST_F(HostRunTest, ConfigAndListRunNoModule)
@@ -325,7 +459,8 @@ TEST_F(HostRunTest, ConfigAndListRunNoModule)
               "2: Render ends in frame three\n"
               "3: Closes the host in frame four\n"
               "4: Windowless\n"
-              "5: Draws in a child of the host\n");
+              "5: Draws in a child of the host\n"
+              "6: Slow to render\n");
 }
 
 TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
@@ -334,9 +469,13 @@ TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
         std::string arguments;
         const char* version;  // BRIM_FAKE_VERSION, or null
         DWORD exitCode;
-        const char* message;
+        std::string message;
         std::vector<std::string> events;
     };
+    // Not a DLL: the system's text for that has an insert, "%1".
+    const std::string textFile = WorkDirectory() + "text.dll";
+    CreateDirectoryA(WorkDirectory().c_str(), nullptr);
+    WriteFileText(textFile, "not a DLL");
     const Case cases[] = {
         {"--bogus " + Fake(), nullptr, 1, "unknown option '--bogus'", {}},
         {"--frames 0 " + Fake(), nullptr, 1, "bad value '0' for --frames", {}},
@@ -345,12 +484,14 @@ TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
         {"user32.dll", nullptr, 3, "does not export winampVisGetHeader", {}},
         // 5
         {Fake(), "0x100", 4, "header version 0x100, expected 0x101", {}},
-        {"--module 6 " + Fake(), nullptr, 5, "no module 6", {}},
+        {"--module 7 " + Fake(), nullptr, 5, "no module 7", {}},
         {"--module -1 " + Fake(), nullptr, 5, "no module -1", {}},
         {"--module 1 " + Fake(), nullptr, 6, "Init of module 1 returned 1", {"init"}},
         {"--module 4 --capture \"" + WorkDirectory() + "none\" " + Fake(), nullptr, 8, "opened no window to capture",
          {"init", "quit"}},
         {"--module 4 --snapshot none.png " + Fake(), nullptr, 8, "opened no window to capture", {"init", "quit"}},
+        // 10
+        {"\"" + textFile + "\"", nullptr, 2, "for '" + textFile + "'", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -359,6 +500,7 @@ TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
         EXPECT_EQ(run.err.rfind("brimhost: ", 0), 0u) << run.err;
         EXPECT_TRUE(Contains(run.err, c.message)) << run.err;
+        EXPECT_FALSE(Contains(run.err, "%1")) << "a system text's insert left unfilled";
         std::vector<std::string> events;
         for (const LogLine& line : run.log)
             events.push_back(line.event);

@@ -2,7 +2,7 @@
 // one thread with its messages pumped in between. Covers the window and its
 // class, the keys, the failure reports, and the release of every object.
 #include "ClientCapture.h"
-#include "ImportPatch.h"
+#include "host/ImportPatch.h"
 #include "ObjectCallLog.h"
 #include "PlayerStandIn.h"
 #include "WindowWatch.h"

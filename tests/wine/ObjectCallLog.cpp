@@ -1,6 +1,6 @@
 #include "ObjectCallLog.h"
 
-#include "ImportPatch.h"
+#include "host/ImportPatch.h"
 
 #include <GL/glu.h>
 

@@ -1,4 +1,4 @@
-#include "ImportPatch.h"
+#include "host/ImportPatch.h"
 
 #include <cstring>
 

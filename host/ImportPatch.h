@@ -1,5 +1,5 @@
-// Redirects one entry of a loaded module's import address table, so a test
-// can see or refuse the system calls that the plug-in makes.
+// Redirects one entry of a loaded module's import address table, so a caller
+// can see, refuse or extend the system calls that the plug-in makes.
 #pragma once
 
 #include <windows.h>

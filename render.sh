@@ -1,0 +1,253 @@
+#!/usr/bin/env bash
+# Makes a music video of a song: each frame rendered by a Brimwave module in
+# brimhost.exe under wine, streamed raw into ffmpeg with the song's audio.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+usage() {
+    cat <<'EOF'
+usage: ./render.sh SONG OUT.mp4|OUT.gif [options]
+Renders a visualization of SONG (any audio file ffmpeg reads) into an H.264
+MP4 with the song's audio, or into an animated GIF without sound.
+
+  --module N       0 Rectangles (default), 1 Spheres, 2 Rectangle/Texture
+  --size WxH       picture size, 16x16 to 4096x4096 (default 640x480)
+  --fps F          frames per second, 1 to 240 (default 40, the pace the player
+                   gives Brimwave's modules, so they move as fast as in the player)
+  --start S        begin S seconds into the song (default 0)
+  --duration S     render S seconds (default: to the end of the song)
+  --plugin DLL     another visualization plug-in (default dist/vis_brim.dll)
+EOF
+}
+
+fail() {
+    echo "render.sh: $*" >&2
+    exit 1
+}
+
+number() {
+    [[ $1 =~ ^[0-9]+([.][0-9]+)?$ ]]
+}
+
+module=0 size=640x480 fps="" start=0 duration="" plugin="$here/dist/vis_brim.dll"
+# The tests run the host of a build tree in the tests' wine prefix.
+hostExe=${BRIM_HOST_EXE:-$here/dist/brimhost.exe}
+if [ $# -ge 1 ] && { [ "$1" = --help ] || [ "$1" = -h ]; }; then
+    usage
+    exit 0
+fi
+if [ $# -lt 2 ] || [[ $1 == --* ]] || [[ $2 == --* ]]; then
+    usage >&2
+    exit 2
+fi
+song=$1 out=$2
+shift 2
+while [ $# -gt 0 ]; do
+    case $1 in
+    --module | --size | --fps | --start | --duration | --plugin)
+        [ $# -ge 2 ] || fail "option $1 needs a value"
+        value=$2
+        case $1 in
+        --module) [[ $value =~ ^[0-9]+$ ]] || fail "bad value '$value' for --module (0, 1 or 2)"; module=$value ;;
+        --size) size=$value ;;
+        --fps) fps=$value ;;
+        --start) start=$value ;;
+        --duration) duration=$value ;;
+        --plugin) plugin=$value ;;
+        esac
+        shift 2
+        ;;
+    *) fail "unknown option '$1' (./render.sh --help lists the options)" ;;
+    esac
+done
+
+[[ $size =~ ^([0-9]+)x([0-9]+)$ ]] || fail "bad value '$size' for --size (WIDTHxHEIGHT)"
+width=$((10#${BASH_REMATCH[1]})) height=$((10#${BASH_REMATCH[2]}))
+((width >= 16 && width <= 4096 && height >= 16 && height <= 4096)) ||
+    fail "bad value '$size' for --size (each side 16 to 4096)"
+if [ -n "$fps" ]; then
+    number "$fps" && awk -v f="$fps" 'BEGIN { exit !(f >= 1 && f <= 240) }' ||
+        fail "bad value '$fps' for --fps (1 to 240)"
+fi
+number "$start" || fail "bad value '$start' for --start (seconds, 0 or more)"
+if [ -n "$duration" ]; then
+    number "$duration" && awk -v d="$duration" 'BEGIN { exit !(d > 0) }' ||
+        fail "bad value '$duration' for --duration (seconds, more than 0)"
+fi
+[ -e "$song" ] || fail "no such song: $song"
+[ -f "$song" ] && [ -r "$song" ] || fail "cannot read the song: $song"
+case ${out,,} in
+*.mp4) kind=mp4 ;;
+*.gif) kind=gif ;;
+*) fail "the output must end in .mp4 or .gif: $out" ;;
+esac
+outdir=$(dirname -- "$out")
+[ -d "$outdir" ] || fail "no such folder for the output: $outdir"
+[ -w "$outdir" ] || fail "cannot write into the output's folder: $outdir"
+[ ! -d "$out" ] || fail "the output is a folder: $out"
+[ -f "$plugin" ] || [ "$plugin" = "$here/dist/vis_brim.dll" ] || fail "no such plug-in: $plugin"
+
+"$here/cmake/deps.sh"
+if [ ! -f "$hostExe" ] || [ ! -f "$plugin" ]; then
+    echo "-- building dist/ first" >&2
+    "$here/build.sh" >&2
+fi
+
+# Everything this run starts is ended on the way out, however it ends.
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/brimrender.XXXXXX")
+partial="$outdir/.$(basename -- "$out").partial.$$"
+xvfb="" host="" encoder="" wineStarted=""
+export WINEPREFIX="${BRIM_WINEPREFIX:-$here/build/windows/wineprefix}" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+cleanup() {
+    local status=$?
+    trap - EXIT INT TERM
+    # Their output is thrown away: no need to let them finish it. ffmpeg
+    # would otherwise wait for the end of the FIFO that this script holds.
+    exec 3>&- || true
+    for pid in $host $encoder; do
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    # The prefix's services end once its last program has; others' programs
+    # in the same prefix are left alone.
+    [ -z "$wineStarted" ] || timeout 30 wineserver -w 2>/dev/null || true
+    [ -z "$xvfb" ] || { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; } || true
+    rm -rf "$tmp"
+    rm -f "$partial"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'echo >&2; echo "render.sh: interrupted" >&2; exit 130' INT
+trap 'exit 143' TERM
+
+# The song's audio, cut and made stereo 16-bit PCM at its own rate.
+streams=$(ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 -- "$song" 2>"$tmp/probe.log") ||
+    fail "cannot read the song: $(tail -n 1 "$tmp/probe.log")"
+[ -n "$streams" ] || fail "no audio stream in the song: $song"
+cut=(-ss "$start")
+[ -z "$duration" ] || cut+=(-t "$duration")
+ffmpeg -nostdin -v error "${cut[@]}" -i "$song" -map 0:a:0 -ac 2 -c:a pcm_s16le -fflags +bitexact \
+    -f wav "$tmp/song.wav" 2>"$tmp/decode.log" || fail "cannot decode the song: $(tail -n 1 "$tmp/decode.log")"
+IFS=, read -r rate samples < <(ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,duration_ts \
+    -of csv=p=0 "$tmp/song.wav" 2>/dev/null) || true
+[[ ${samples:-} =~ ^[0-9]+$ ]] && ((samples > 0)) || fail "nothing to render: no audio after --start $start"
+seconds=$(awk -v n="$samples" -v r="$rate" 'BEGIN { printf "%.3f", n / r }')
+
+# A display for the window: the user's, or a virtual one big enough for it.
+if [ -z "${DISPLAY:-}" ]; then
+    # In a session of its own, so a Ctrl-C reaches this script, which ends it last.
+    setsid Xvfb -displayfd 5 -screen 0 "$((width > 1200 ? width + 80 : 1280))x$((height > 900 ? height + 120 : 1024))x24" \
+        -nolisten tcp 5>"$tmp/display" 2>"$tmp/xvfb.log" &
+    xvfb=$!
+    for _ in $(seq 100); do
+        [ -s "$tmp/display" ] && break
+        kill -0 "$xvfb" 2>/dev/null || fail "cannot start Xvfb: $(tail -n 1 "$tmp/xvfb.log")"
+        sleep 0.1
+    done
+    [ -s "$tmp/display" ] || fail "Xvfb gave no display"
+    export DISPLAY=":$(head -n 1 "$tmp/display")"
+fi
+wineStarted=1
+[ -f "$WINEPREFIX/system.reg" ] || "$here/cmake/wine-prefix.sh" >&2
+# A server of this run's own ends as soon as its last program has, instead of
+# lingering; one already serving the prefix is shared as it is.
+wineserver -p0 2>/dev/null || true
+
+# The plug-in runs from a copy, so the settings it saves on the way out do
+# not change the user's; it reads them from the copy of plugin.ini.
+mkdir "$tmp/plugin"
+cp "$plugin" "$tmp/plugin/"
+[ ! -f "$(dirname -- "$plugin")/plugin.ini" ] || cp "$(dirname -- "$plugin")/plugin.ini" "$tmp/plugin/"
+windows() {
+    local path=$1
+    echo "Z:${path//\//\\}"
+}
+
+# Frames go through a FIFO that this script also holds open, so neither side
+# waits for the other to open it, and the encoder sees the end only when this
+# script closes it after the host has finished.
+mkfifo "$tmp/frames"
+exec 3<>"$tmp/frames"
+framesPerSecond=${fps:-40}
+total=$(awk -v n="$samples" -v r="$rate" -v f="$framesPerSecond" 'BEGIN { t = n * f / r; c = int(t); if (c < t - 1e-9) c++; print c }')
+raw=(-f rawvideo -pix_fmt bgr0 -video_size "${width}x${height}" -framerate "$framesPerSecond" -i "$tmp/frames")
+if [ "$kind" = mp4 ]; then
+    ffmpeg -nostdin -v error -progress "$tmp/progress" -stats_period 0.5 "${raw[@]}" -i "$tmp/song.wav" \
+        -map 0:v -map 1:a -vf "crop=trunc(iw/2)*2:trunc(ih/2)*2" -c:v libx264 -preset veryfast -crf 20 \
+        -pix_fmt yuv420p -c:a aac -b:a 192k -movflags +faststart -f mp4 "$partial" 3>&- 2>"$tmp/encode.log" &
+else
+    ffmpeg -nostdin -v error -progress "$tmp/progress" -stats_period 0.5 "${raw[@]}" -c:v ffv1 \
+        "$tmp/frames.mkv" 3>&- 2>"$tmp/encode.log" &
+fi
+encoder=$!
+
+began=$(date +%s.%N)
+(cd "$tmp" && exec wine "$hostExe" --module "$module" --render-fps "$framesPerSecond" --size "${width}x${height}" \
+    --wav "$(windows "$tmp/song.wav")" --raw-video "$(windows "$tmp/frames")" \
+    "$(windows "$tmp/plugin/$(basename -- "$plugin")")" </dev/null >"$tmp/host.log" 2>&1 3>&-) &
+host=$!
+
+# One line redrawn while a terminal watches; a line a quarter otherwise.
+progress() {
+    local done elapsed
+    done=$(grep -o '^frame=[0-9]*' "$tmp/progress" 2>/dev/null | tail -n 1 | cut -d= -f2)
+    elapsed=$(awk -v b="$began" -v n="$(date +%s.%N)" 'BEGIN { print n - b }')
+    awk -v d="${done:-0}" -v t="$total" -v e="$elapsed" -v f="$framesPerSecond" -v tty="$1" -v last="$2" 'BEGIN {
+        w = 30; filled = t > 0 ? int(w * d / t) : 0
+        bar = ""; for (i = 0; i < w; i++) bar = bar (i < filled ? "#" : "-")
+        speed = e > 0 ? d / f / e : 0
+        left = d > 0 ? (t - d) * e / d : 0
+        line = sprintf("[%s] %d/%d frames  %.1fx real time  %d:%02d left", bar, d, t, speed, int(left / 60), int(left) % 60)
+        if (tty) printf "\r%s", line > "/dev/stderr"
+        else if (int(4 * d / t) > last) print line > "/dev/stderr"
+        print int(4 * d / t)
+    }'
+}
+tty=0
+[ ! -t 2 ] || tty=1
+quarter=0
+while kill -0 "$host" 2>/dev/null; do
+    if ! kill -0 "$encoder" 2>/dev/null; then
+        # The encoder gave up: nothing would read the host's frames any more.
+        kill "$host" 2>/dev/null || true
+        wait "$encoder" 2>/dev/null || true
+        fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
+    fi
+    quarter=$(progress "$tty" "$quarter")
+    sleep 0.5
+done
+hostStatus=0
+wait "$host" || hostStatus=$?
+host=""
+exec 3>&-
+if [ "$hostStatus" -ne 0 ]; then
+    [ "$tty" -eq 0 ] || echo >&2
+    fail "brimhost.exe failed (exit code $hostStatus): $(grep -m 1 '^brimhost: ' "$tmp/host.log" || tail -n 1 "$tmp/host.log")"
+fi
+wait "$encoder" || fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
+encoder=""
+progress "$tty" -1 >/dev/null
+[ "$tty" -eq 0 ] || echo >&2
+
+if [ "$kind" = gif ]; then
+    # GIF delays are hundredths of a second: at most 25 frames a second keeps
+    # them even. One palette for the whole clip, from the pixels that change.
+    gifRate=$(awk -v f="$framesPerSecond" 'BEGIN { print (f > 25 ? 25 : f) }')
+    ffmpeg -nostdin -v error -i "$tmp/frames.mkv" -vf "fps=$gifRate,palettegen=stats_mode=diff" \
+        "$tmp/palette.png" 2>"$tmp/encode.log" || fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
+    ffmpeg -nostdin -v error -i "$tmp/frames.mkv" -i "$tmp/palette.png" \
+        -lavfi "fps=$gifRate[clip];[clip][1:v]paletteuse=dither=bayer:bayer_scale=4:diff_mode=rectangle" \
+        -loop 0 -f gif "$partial" 2>"$tmp/encode.log" || fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
+fi
+mv -f "$partial" "$out"
+finished=$(date +%s.%N)
+
+length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$out")
+bytes=$(stat -c %s "$out")
+awk -v o="$out" -v b="$bytes" -v l="$length" -v s="$seconds" -v t0="$began" -v t1="$finished" 'BEGIN {
+    printf "%s: %.1f MB, %.2f s", o, b / 1048576, l
+    printf " (%.2f s of audio rendered in %.1f s, %.1fx real time)\n", s, t1 - t0, s / (t1 - t0)
+}'
+sed -n 's/^raw video: /   host: /p' "$tmp/host.log"
