@@ -25,24 +25,7 @@ int RenderBare(VisModule*)
     return 0;
 }
 
-VisModule bareModule = {
-    "Bare frame",
-    nullptr,      // hostWindow
-    nullptr,      // instance
-    0,            // sampleRate
-    0,            // channelCount
-    25,           // latencyMs
-    25,           // delayMs
-    2,            // spectrumChannels
-    2,            // waveformChannels
-    {},           // spectrumData
-    {},           // waveformData
-    ConfigBare,
-    InitModule,
-    RenderBare,
-    QuitModule,
-    nullptr,      // userData
-};
+VisModule bareModule = MakeModule("Bare frame", ConfigBare, InitModule, RenderBare, QuitModule);
 
 VisModule* GetBareModule(int index)
 {

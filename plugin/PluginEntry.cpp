@@ -10,24 +10,7 @@ namespace {
 
 constexpr VisModule MakeModule(const char* description, RenderEntry render)
 {
-    return VisModule{
-        description,
-        nullptr,      // hostWindow
-        nullptr,      // instance
-        0,            // sampleRate
-        0,            // channelCount
-        25,           // latencyMs
-        25,           // delayMs
-        2,            // spectrumChannels
-        2,            // waveformChannels
-        {},           // spectrumData
-        {},           // waveformData
-        ConfigModule,
-        InitModule,
-        render,
-        QuitModule,
-        nullptr,      // userData
-    };
+    return ::MakeModule(description, ConfigModule, InitModule, render, QuitModule);
 }
 
 std::array<VisModule, 3> modules = {

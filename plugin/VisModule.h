@@ -44,6 +44,31 @@ struct VisModule {
     void* userData;                 // nobody
 };
 
+// A module record as the library hands it out: the host's fields empty,
+// 25 ms latency and delay, both channels of both sources wanted.
+constexpr VisModule MakeModule(const char* description, ConfigEntry config, InitEntry init, RenderEntry render,
+                               QuitEntry quit)
+{
+    return VisModule{
+        description,
+        nullptr,      // hostWindow
+        nullptr,      // instance
+        0,            // sampleRate
+        0,            // channelCount
+        25,           // latencyMs
+        25,           // delayMs
+        2,            // spectrumChannels
+        2,            // waveformChannels
+        {},           // spectrumData
+        {},           // waveformData
+        config,
+        init,
+        render,
+        quit,
+        nullptr,      // userData
+    };
+}
+
 struct VisHeader {
     int version;                    // 0x101
     const char* description;        // plug-in name
