@@ -267,8 +267,8 @@ TEST(HostWav, BrokenFilesAreRefusedWithTheReason)
         {"block align of 3 frames", Riff(Chunk("fmt ", WithBlockAlign(stereo, 12)) + data),
          "block align of 12 bytes does not match 2 channels of 16-bit samples (4 bytes)"},
         {"block align 0", Riff(Chunk("fmt ", WithBlockAlign(stereo, 0)) + data), "block align of 0 bytes"},
-        {"extensible, block align of mono", Riff(Chunk("fmt ", WithBlockAlign(Format(pcm, 2, 44100, 24, pcm), 3)) + data),
-         "block align of 3 bytes"},
+        {"extensible, block align of mono",
+         Riff(Chunk("fmt ", WithBlockAlign(Format(pcm, 2, 44100, 24, pcm), 3)) + data), "block align of 3 bytes"},
         {"damaged chunk id", Riff(Chunk("fmt ", stereo) + std::string("L\0\xFF'", 4) + Le(1000, 4) + "ab"),
          "chunk 'L\\x00\\xFF\\x27' runs past the end"},
     };
