@@ -56,26 +56,6 @@ TEST(HostImage, BmpIsBottomUpBgrWithPaddedRows)
     EXPECT_EQ(pixels, expected);
 }
 
-// A frame as the modules draw it: black, with two boxes whose colours run
-// from corner to corner.
-RgbImage SceneFrame(int width, int height)
-{
-    RgbImage image;
-    image.width = width;
-    image.height = height;
-    image.pixels.assign(3 * static_cast<std::size_t>(width) * height, 0);
-    for (int y = height / 4; y < height * 3 / 4; ++y)
-        for (int x = width / 8; x < width * 7 / 8; ++x) {
-            if (x > width * 3 / 8 && x < width * 5 / 8)
-                continue;
-            unsigned char* pixel = &image.pixels[3 * (static_cast<std::size_t>(width) * y + x)];
-            pixel[0] = static_cast<unsigned char>(255 * x / width);
-            pixel[1] = static_cast<unsigned char>(255 * y / height);
-            pixel[2] = static_cast<unsigned char>(255 - 255 * x / width);
-        }
-    return image;
-}
-
 TEST(HostImage, PngDecodesToTheSamePixelsAndIsCompressed)
 {
     struct Case {
@@ -86,9 +66,8 @@ TEST(HostImage, PngDecodesToTheSamePixelsAndIsCompressed)
     const Case cases[] = {
         {"one pixel", Gradient(1, 1), 100},
         {"odd width, every pixel different", Gradient(3, 2), 100},
-        {"every pixel different", Gradient(200, 150), 3 * 200 * 150},
         // At most a tenth of the raw pixels, which are as large as the BMP.
-        {"a 640x480 scene", SceneFrame(640, 480), 3 * 640 * 480 / 10},
+        {"640x480", Gradient(640, 480), 3 * 640 * 480 / 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

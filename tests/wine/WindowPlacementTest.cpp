@@ -277,21 +277,16 @@ TEST_F(FullScreen, LeavingAfterItsMonitorWentComesBackOnAnother)
     DoubleClick(player, window);
     ASSERT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION, 0) << "full screen";
 
-    struct Patch {
-        const char* function;
-        void* replacement;
-        void* real;
-    } patches[] = {{"EnumDisplayMonitors", reinterpret_cast<void*>(OnlyRemainingMonitor), nullptr},
-                   {"GetMonitorInfoA", reinterpret_cast<void*>(RemainingMonitorInfo), nullptr}};
-    for (Patch& patch : patches) {
-        patch.real = PatchImport(player.library, "USER32.dll", patch.function, patch.replacement);
-        ASSERT_NE(patch.real, nullptr) << "the plug-in imports " << patch.function;
-    }
+    void* enumerate = PatchImport(player.library, "USER32.dll", "EnumDisplayMonitors",
+                                  reinterpret_cast<void*>(OnlyRemainingMonitor));
+    void* info = PatchImport(player.library, "USER32.dll", "GetMonitorInfoA",
+                             reinterpret_cast<void*>(RemainingMonitorInfo));
+    ASSERT_TRUE(enumerate && info) << "the plug-in imports both";
     DoubleClick(player, window);
     const Outer rescued = {2000, 80, 320, 640};
     EXPECT_EQ(Describe(OuterOf(window)), Describe(rescued)) << "framed, on the monitor that is left";
-    for (const Patch& patch : patches)
-        PatchImport(player.library, "USER32.dll", patch.function, patch.real);
+    PatchImport(player.library, "USER32.dll", "EnumDisplayMonitors", enumerate);
+    PatchImport(player.library, "USER32.dll", "GetMonitorInfoA", info);
     player.Quit();
     EXPECT_EQ(Describe(SavedOuter(player, moduleNames[0])), Describe(rescued));
 }
