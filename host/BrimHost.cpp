@@ -8,6 +8,7 @@
 #include "host/SampleBytes.h"
 #include "host/SignalSource.h"
 #include "host/SystemError.h"
+#include "host/Utf8Path.h"
 #include "plugin/VisModule.h"
 
 #include <windows.h>
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -113,7 +115,7 @@ HWND CreateHostWindow(HINSTANCE instance, const char* title)
 
 int LoadPlugin(const std::string& path, Plugin& plugin)
 {
-    plugin.library = LoadLibraryA(path.c_str());
+    plugin.library = LoadLibraryW(WidePath(path).c_str());
     if (plugin.library == nullptr)
         return Fail(exitLoadFailed, "cannot load '" + path + "' (" + ErrorText(GetLastError(), "'" + path + "'") + ")");
     // Through void*: FARPROC has a different (stdcall) signature.
@@ -356,7 +358,7 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     const int signalResult = PrepareSignal(options, source);
     if (signalResult != exitOk)
         return signalResult;
-    if (!options.captureDir.empty() && !CreateDirectoryA(options.captureDir.c_str(), nullptr) &&
+    if (!options.captureDir.empty() && !CreateDirectoryW(WidePath(options.captureDir).c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS)
         return Fail(exitCaptureFailed, "cannot create '" + options.captureDir + "' (" + ErrorText(GetLastError()) + ")");
     module->sampleRate = source.rate;
@@ -436,9 +438,16 @@ int Run(const HostOptions& options)
 
 }  // namespace
 
-int main(int argc, char** argv)
+// The wide command line, as UTF-8: every path the user gives reaches the
+// file system whatever characters it holds.
+int wmain(int argc, wchar_t** argv)
 {
-    const ParsedOptions parsed = ParseHostOptions(argc, argv);
+    std::vector<std::string> arguments(static_cast<std::size_t>(argc));
+    std::transform(argv, argv + argc, arguments.begin(), Utf8Text);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments)
+        pointers.push_back(argument.c_str());
+    const ParsedOptions parsed = ParseHostOptions(argc, pointers.data());
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "brimhost: %s\n(brimhost.exe --help lists the options and exit codes)\n",
                      parsed.error.c_str());
