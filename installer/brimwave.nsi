@@ -401,22 +401,20 @@ SectionEnd
 ; Run in place, as its Add/Remove entry runs it, the uninstaller hands the
 ; work to a copy of itself outside the folder and ends with the copy's exit
 ; code. A running uninstaller keeps its file open, so another copy deletes
-; it once it has ended.
+; it the moment it has ended: before a Setup started next can write a new one.
 Function un.onInit
     ${GetParameters} $0
     ClearErrors
-    ${un.GetOptions} $0 "/cleanup" $1
+    ${un.GetOptions} $0 "/cleanup=" $1
     ${IfNot} ${Errors}
-        StrCpy $1 0
-        ${Do}
-            ClearErrors
-            Delete "$INSTDIR\${UNINSTALLER_NAME}"
-            ${IfNot} ${Errors}
-                ${ExitDo}
-            ${EndIf}
-            Sleep 100
-            IntOp $1 $1 + 1
-        ${LoopUntil} $1 >= 300
+        ; SYNCHRONIZE, EVENT_MODIFY_STATE
+        System::Call 'kernel32::OpenProcess(i 0x100000, i 0, i r1) p .r2'
+        System::Call 'kernel32::OpenEventW(i 2, i 0, w "Brimwave-uninstall-$1") p .r3'
+        System::Call 'kernel32::SetEvent(p r3)'
+        System::Call 'kernel32::CloseHandle(p r3)'
+        System::Call 'kernel32::WaitForSingleObject(p r2, i 60000)'
+        System::Call 'kernel32::CloseHandle(p r2)'
+        Delete "$INSTDIR\${UNINSTALLER_NAME}"
         Quit
     ${EndIf}
     ${If} $EXEDIR != $INSTDIR
@@ -433,7 +431,12 @@ Function un.onInit
     ${If} ${Errors}
         StrCpy $0 2
     ${ElseIf} $0 = 0
-        Exec '"$PLUGINSDIR\${UNINSTALLER_NAME}" /S /cleanup _?=$INSTDIR'
+        System::Call 'kernel32::GetCurrentProcessId() i .r1'
+        System::Call 'kernel32::CreateEventW(p 0, i 1, i 0, w "Brimwave-uninstall-$1") p .r2'
+        Exec '"$PLUGINSDIR\${UNINSTALLER_NAME}" /S /cleanup=$1 _?=$INSTDIR'
+        ; Until the copy waits for this program's end.
+        System::Call 'kernel32::WaitForSingleObject(p r2, i 10000)'
+        System::Call 'kernel32::CloseHandle(p r2)'
     ${EndIf}
     SetErrorLevel $0
     Quit
