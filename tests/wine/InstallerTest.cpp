@@ -76,12 +76,10 @@ void SetRegistryText(HKEY root, const char* key, const char* name, const std::st
 std::vector<std::string> Entries()
 {
     std::vector<std::string> names;
-    HKEY root;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallRoot, 0, KEY_READ, &root) != ERROR_SUCCESS)
-        return names;
+    HKEY root = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallRoot, 0, KEY_READ, &root);
     char name[256];
-    for (DWORD i = 0, size = sizeof(name); RegEnumKeyExA(root, i, name, &size, nullptr, nullptr, nullptr, nullptr) == 0;
-         ++i, size = sizeof(name))
+    for (DWORD i = 0; root && RegEnumKeyA(root, i, name, sizeof(name)) == ERROR_SUCCESS; ++i)
         if (std::string(name).rfind("Brimwave", 0) == 0)
             names.push_back(name);
     RegCloseKey(root);
@@ -124,13 +122,11 @@ std::string AppData()
 // The manifest Windows reads before it starts a program.
 std::string Manifest(const std::string& program)
 {
-    std::string text;
     HMODULE module = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (HRSRC resource = module ? FindResourceA(module, MAKEINTRESOURCEA(1), RT_MANIFEST) : nullptr)
-        text.assign(static_cast<const char*>(LockResource(LoadResource(module, resource))),
-                    SizeofResource(module, resource));
-    if (module)
-        FreeLibrary(module);
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(1), RT_MANIFEST);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(module, resource))),
+                           resource ? SizeofResource(module, resource) : 0);
+    FreeLibrary(module);
     return text;
 }
 
@@ -275,17 +271,6 @@ TEST_F(Installer, FindsThePlayerAndItsVisualizationFolderOrRefuses)
     }
 }
 
-TEST_F(Installer, AsksForAnAdministratorAndListsTheInstallForEveryUser)
-{
-    // An earlier release listed the same folder for the current user only.
-    SetRegistryText(HKEY_CURRENT_USER, userEntryKey, "InstallLocation", player + "\\Plugins");
-    const std::string plugins = InstallForThePlayer();
-    for (const std::string& program : {Argument(1), plugins + uninstaller})
-        EXPECT_NE(Manifest(program).find("level=\"requireAdministrator\""), std::string::npos) << program;
-    EXPECT_EQ(Entries(), std::vector<std::string>{"Brimwave"});
-    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, userEntryKey, "InstallLocation"), "(absent)");
-}
-
 TEST_F(Installer, UpgradeAndUninstallKeepTheSettingsTheHostWrote)
 {
     const std::string plugins = InstallForThePlayer();
@@ -312,9 +297,16 @@ TEST_F(Installer, UpgradeAndUninstallKeepTheSettingsTheHostWrote)
     EXPECT_TRUE(FileExists(player + "\\winamp.exe"));
 }
 
-TEST_F(Installer, ListsEachPlayersCopyUntilItIsRemoved)
+TEST_F(Installer, AsksForAnAdministratorAndListsEachCopyForEveryUserUntilItIsRemoved)
 {
+    // An earlier release listed the same folder for the current user only.
+    SetRegistryText(HKEY_CURRENT_USER, userEntryKey, "InstallLocation", player + "\\Plugins");
     const std::string first = InstallForThePlayer();
+    for (const std::string& program : {Argument(1), first + uninstaller})
+        EXPECT_NE(Manifest(program).find("level=\"requireAdministrator\""), std::string::npos) << program;
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, userEntryKey, "InstallLocation"), "(absent)");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Brimwave"});
+
     const std::string other = scratch + "\\Other Winamp";
     LayOutPlayer(other);
     ASSERT_EQ(Install(" /D=" + other), 0u);
