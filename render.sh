@@ -7,10 +7,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 usage() {
     cat <<'EOF'
 usage: ./render.sh SONG OUT.mp4|OUT.gif [options]
+       ./render.sh [options] -- SONG OUT.mp4|OUT.gif
 Renders a visualization of SONG (any audio file ffmpeg reads) into an H.264
-MP4 with the song's audio, or into an animated GIF without sound. Options may
-also come first; after "--" every word is a file name, even one that begins
-with "--".
+MP4 with the song's audio, or into an animated GIF without sound. After "--"
+both are file names even when they begin with "--".
 
   --module N       0 Rectangles (default), 1 Spheres, 2 Rectangle/Texture
   --size WxH       picture size, 16x16 to 4096x4096 (default 640x480); an MP4
