@@ -120,11 +120,14 @@ if [ "$kind" = mp4 ] && ((width % 2 || height % 2)); then
     width=$((width / 2 * 2)) height=$((height / 2 * 2))
 fi
 
-# The packages are installed only when a tool they bring is missing; the
-# 32-bit wine is a package of its own.
+# The packages are installed only when something they bring is missing: a
+# tool, or the 32-bit wine and GL that the host runs on.
 missing=""
-for tool in ffmpeg ffprobe Xvfb wine wineserver /usr/lib/wine/wine; do
+for tool in ffmpeg ffprobe Xvfb wine wineserver; do
     command -v "$tool" >/dev/null || missing=1
+done
+for file in /usr/lib/wine/wine /usr/lib/i386-linux-gnu/dri/swrast_dri.so /usr/lib/i386-linux-gnu/libGLU.so.1; do
+    [ -e "$file" ] || missing=1
 done
 if [ -n "$missing" ]; then
     "$here/cmake/deps.sh" >&2
