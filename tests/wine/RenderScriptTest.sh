@@ -1,7 +1,7 @@
-#!/usr/bin/env bash
 # render.sh end to end on a generated song that is silent but for one loud
 # second: the MP4's streams, size, rate and length, brighter frames while the
-# song is loud, and the refusals that leave nothing behind.
+# song is loud, names and sizes at the edges, the refusals that leave nothing
+# behind, two runs side by side, and runs stopped by signals.
 # Usage: RenderScriptTest.sh brimhost.exe vis_brim.dll (in the wine tests' prefix and display)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
@@ -109,6 +109,7 @@ for signals in "HUP HUP" "INT" "TERM QUIT"; do
     done
     if [ "$signals" = "HUP HUP" ]; then
         env -u DISPLAY wine reg query 'HKCU\Software\Wine' >/dev/null 2>&1
+        # Done in its own time, not the long render's (minutes).
         check "beside a long render, on a display that is not there, after a server without one: done" \
             timeout 25 env DISPLAY=:4093 "$here/render.sh" "$work/song.flac" "$work/short.gif" --size 32x32 \
             --duration 1 --plugin "$plugin"
