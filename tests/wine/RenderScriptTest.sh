@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # render.sh end to end on a generated song that is silent but for one loud
 # second: the MP4's streams, size, rate and length, brighter frames while the
 # song is loud, names and sizes at the edges, the refusals that leave nothing
