@@ -233,7 +233,13 @@ startDisplay() {
 startWinePrefix() {
     local shared=${BRIM_WINEPREFIX:-$here/build/windows/wineprefix} name
     export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    [ -f "$shared/system.reg" ] || WINEPREFIX=$shared "$here/cmake/wine-prefix.sh" >&2
+    # A missing prefix is made, and one of an older wine (its stamp is the
+    # time of wine.inf) brought up to date, in the shared files themselves.
+    local inf=/usr/share/wine/wine.inf
+    if [ ! -f "$shared/system.reg" ] ||
+        { [ -f "$inf" ] && [ "$(cat "$shared/.update-timestamp" 2>/dev/null)" != "$(stat -c %Y "$inf")" ]; }; then
+        WINEPREFIX=$shared "$here/cmake/wine-prefix.sh" >&2
+    fi
     export WINEPREFIX=$tmp/prefix
     mkdir -p "$WINEPREFIX/dosdevices"
     for name in drive_c system.reg user.reg userdef.reg .update-timestamp; do
