@@ -5,9 +5,11 @@
 #include "host/FrameSink.h"
 #include "host/HostOptions.h"
 #include "host/ImageFile.h"
+#include "host/LoopbackCapture.h"
 #include "host/SampleBytes.h"
 #include "host/SignalSource.h"
 #include "host/SystemError.h"
+#include "host/Viewer.h"
 #include "plugin/VisModule.h"
 
 #include <windows.h>
@@ -25,6 +27,10 @@ using HeaderGetter = VisHeader* (*)();
 // from the plug-in's.
 bool hostWindowClosed = false;
 long keyMessages = 0;
+// M in the viewer: Quit, then Init of the next module.
+bool switchOnM = false;
+bool switchRequested = false;
+ListenSource listening;
 
 // Start-up as the user sees it: from the call of Init to the return of the
 // first Render, whose frame is then on screen.
@@ -42,6 +48,7 @@ enum class RunEnd {
     AudioEnd,
     AudioUnreadable,
     RawVideoFailed,
+    NextModule,
 };
 
 struct Plugin {
@@ -57,6 +64,8 @@ struct Capture {
 int Fail(int code, const std::string& message)
 {
     std::fprintf(stderr, "brimhost: %s\n", message.c_str());
+    if (switchOnM && !HasConsoleOutput())
+        MessageBoxA(nullptr, message.c_str(), "Brimwave", MB_OK | MB_ICONERROR);
     return code;
 }
 
@@ -85,6 +94,9 @@ LRESULT CALLBACK HostWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CLOSE:
         return OnClose();
     case WM_KEYDOWN:
+        switchRequested = switchRequested || (switchOnM && wParam == 'M');
+        ++keyMessages;
+        return 0;
     case WM_KEYUP:
         ++keyMessages;
         return 0;
@@ -155,6 +167,8 @@ int ListModules(const Plugin& plugin)
 int PrepareSignal(const HostOptions& options, SignalSource& source)
 {
     source.kind = options.signal;
+    if (options.listen)
+        source.rate = listening.buffer.format.rate;
     if (options.signal != SignalKind::WavFile)
         return exitOk;
     std::string error;
@@ -229,6 +243,7 @@ const char* EndText(RunEnd end)
     case RunEnd::AudioEnd: return "end of the audio";
     case RunEnd::AudioUnreadable: return "the WAV file could not be read";
     case RunEnd::RawVideoFailed: return "the raw video could not be written";
+    case RunEnd::NextModule: return "M pressed, the next module follows";
     }
     return "";
 }
@@ -262,6 +277,10 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
             }
             TranslateMessage(&message);
             DispatchMessageA(&message);
+            if (switchRequested) {
+                end = RunEnd::NextModule;
+                break;
+            }
             continue;
         }
         const double now = Seconds() - start;
@@ -278,7 +297,9 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
             WaitForMessages((options.seconds > 0 ? std::min(due, options.seconds) : due) - now);
             continue;
         }
-        if (!FillBlock(source, FrameBlockStart(clock, module->latencyMs, source.rate, frames, now), left, right)) {
+        if (options.listen) {
+            ListenBlock(listening, module->latencyMs, Seconds(), left, right);
+        } else if (!FillBlock(source, FrameBlockStart(clock, module->latencyMs, source.rate, frames, now), left, right)) {
             end = RunEnd::AudioUnreadable;
             break;
         }
@@ -398,7 +419,31 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     return result;
 }
 
-int Run(const HostOptions& options)
+// Runs the module, and in the viewer each next one that M asks for.
+int RunModules(HostOptions options, const Plugin& plugin, VisModule* module, HWND hostWindow)
+{
+    for (;;) {
+        if (options.viewer)
+            std::printf("module %d: %s\n", options.module, Text(module->description));
+        std::fflush(stdout);
+        const int result = RunModule(options, module, hostWindow);
+        if (result != exitOk || !switchRequested)
+            return result;
+        switchRequested = false;
+        // Quit destroyed the module's window, whose quit message is not the user's.
+        MSG message;
+        while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        options.module = NextModule(plugin.header->getModule, options.module);
+        module = plugin.header->getModule(options.module);
+        module->hostWindow = hostWindow;
+        module->instance = plugin.library;
+        RememberModule(options.pluginPath, options.module);
+        SetWindowTextA(hostWindow, (std::string("brimhost - ") + Text(module->description)).c_str());
+    }
+}
+
+int Run(HostOptions options)
 {
     Plugin plugin;
     int result = LoadPlugin(options.pluginPath, plugin);
@@ -410,6 +455,9 @@ int Run(const HostOptions& options)
         return result;
     }
 
+    // A remembered module the plug-in no longer has: the viewer starts the first.
+    if (options.viewer && plugin.header->getModule(options.module) == nullptr)
+        options.module = 0;
     VisModule* module = plugin.header->getModule(options.module);
     if (module == nullptr) {
         FreeLibrary(plugin.library);
@@ -428,7 +476,7 @@ int Run(const HostOptions& options)
     if (options.config)
         module->Config(module);
     else
-        result = RunModule(options, module, hostWindow);
+        result = RunModules(options, plugin, module, hostWindow);
     DestroyWindow(hostWindow);
     FreeLibrary(plugin.library);
     return result;
@@ -438,17 +486,24 @@ int Run(const HostOptions& options)
 
 int main(int argc, char** argv)
 {
-    const ParsedOptions parsed = ParseHostOptions(argc, argv);
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "brimhost: %s\n(brimhost.exe --help lists the options and exit codes)\n",
-                     parsed.error.c_str());
-        return exitUsage;
-    }
+    const bool viewer = IsViewerProgram();
+    if (viewer)
+        AttachParentConsole();
+    const ParsedOptions parsed = ParseHostOptions(argc, argv, viewer ? ViewerDefaults() : HostOptions());
+    switchOnM = parsed.options.viewer;
+    if (!parsed.error.empty())
+        return Fail(exitUsage, parsed.error + "\n(brimhost.exe --help lists the options and exit codes)");
     if (parsed.options.help) {
         std::printf("%s", HostUsage());
         return exitOk;
     }
+    std::string error;
+    if (parsed.options.listDevices)
+        return ListAudioDevices(error) ? exitOk : Fail(exitNoAudio, error);
+    if (parsed.options.listen && !OpenListening(parsed.options.device, listening, Seconds(), error))
+        return Fail(exitNoAudio, error);
     const int result = Run(parsed.options);
+    CloseListening(listening);
     std::fflush(stdout);
     return result;
 }
