@@ -305,5 +305,5 @@ const char* HostUsage()
            "  8  no plug-in window to capture, or a frame, the raw video or the snapshot\n"
            "     could not be written\n"
            "  9  the host window could not be created\n"
-           "  10 no audio endpoint to listen to or to list\n";
+           "  10  no audio endpoint to listen to or to list\n";
 }

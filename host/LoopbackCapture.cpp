@@ -30,8 +30,9 @@ struct AudioError {
     const char* meaning;
 };
 
-// The system has no texts for these.
-const std::array<AudioError, 9> audioErrors = {{
+// The system has no texts for these (Wine none for the first either).
+const std::array<AudioError, 10> audioErrors = {{
+    {REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG", "the system has no audio device service"},
     {AUDCLNT_E_WRONG_ENDPOINT_TYPE, "AUDCLNT_E_WRONG_ENDPOINT_TYPE", "the endpoint cannot do this"},
     {AUDCLNT_E_DEVICE_INVALIDATED, "AUDCLNT_E_DEVICE_INVALIDATED", "the device was removed or disabled"},
     {AUDCLNT_E_SERVICE_NOT_RUNNING, "AUDCLNT_E_SERVICE_NOT_RUNNING", "the audio service is not running"},

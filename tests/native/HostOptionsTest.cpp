@@ -9,10 +9,10 @@
 
 namespace {
 
-ParsedOptions Parse(std::vector<const char*> arguments)
+ParsedOptions Parse(std::vector<const char*> arguments, const HostOptions& defaults = HostOptions())
 {
     arguments.insert(arguments.begin(), "brimhost.exe");
-    return ParseHostOptions(static_cast<int>(arguments.size()), arguments.data());
+    return ParseHostOptions(static_cast<int>(arguments.size()), arguments.data(), defaults);
 }
 
 TEST(HostOptions, DefaultsRunModuleZeroPacedByTheModule)
@@ -132,6 +132,11 @@ TEST(HostOptions, MistakesAreRefusedByName)
         {{"--render", "--fps", "30", "x.dll"}, "exclude --fps and --no-sleep"},
         {{"--no-sleep", "--render-fps", "30", "x.dll"}, "exclude --fps and --no-sleep"},
         {{"--raw-video", "", "x.dll"}, "for --raw-video"},
+        // 35
+        {{"--listen", "--wav", "a.wav", "x.dll"}, "--listen excludes --wav and --silence"},
+        {{"--silence", "--listen", "x.dll"}, "--listen excludes --wav and --silence"},
+        {{"--listen", "--render", "x.dll"}, "--listen cannot render offline"},
+        {{"--listen", "Speakers"}, "no plug-in DLL given"},
     };
     for (const Case& c : cases) {
         const ParsedOptions parsed = Parse(c.arguments);
@@ -140,14 +145,53 @@ TEST(HostOptions, MistakesAreRefusedByName)
     }
 }
 
+TEST(HostOptions, ListenTakesAnOptionalDeviceAndViewerDefaultsGiveWayToArguments)
+{
+    struct Case {
+        std::vector<const char*> arguments;
+        const char* device;
+    };
+    const Case cases[] = {
+        {{"--listen", "x.dll"}, ""},
+        {{"--listen", "Speakers (USB Audio)", "x.dll"}, "Speakers (USB Audio)"},
+        {{"x.dll", "--listen", "--frames", "3"}, ""},
+        {{"--listen", "Monitor of Null Output", "--module", "1", "X.DLL"}, "Monitor of Null Output"},
+    };
+    for (const Case& c : cases) {
+        const ParsedOptions parsed = Parse(c.arguments);
+        ASSERT_EQ(parsed.error, "") << c.device;
+        EXPECT_TRUE(parsed.options.listen);
+        EXPECT_EQ(parsed.options.device, c.device);
+        EXPECT_NE(parsed.options.pluginPath.find(".", 1), std::string::npos) << "the DLL is not the device";
+    }
+    EXPECT_TRUE(Parse({"--list-devices"}).options.listDevices) << "no plug-in needed to list devices";
+
+    HostOptions viewer;
+    viewer.pluginPath = "C:\\Brimwave\\vis_brim.dll";
+    viewer.listen = true;
+    viewer.viewer = true;
+    viewer.module = 2;
+    const ParsedOptions plain = Parse({}, viewer);
+    ASSERT_EQ(plain.error, "");
+    EXPECT_EQ(plain.options.pluginPath, viewer.pluginPath);
+    EXPECT_TRUE(plain.options.listen && plain.options.viewer);
+    EXPECT_EQ(plain.options.module, 2);
+    const ParsedOptions changed = Parse({"--wav", "a.wav", "--module", "0", "other.dll"}, viewer);
+    ASSERT_EQ(changed.error, "") << "a WAV replaces listening, a plug-in the default one";
+    EXPECT_EQ(changed.options.pluginPath, "other.dll");
+    EXPECT_FALSE(changed.options.listen);
+    EXPECT_EQ(changed.options.module, 0);
+    EXPECT_EQ(Parse({"--listen", "Speakers"}, viewer).options.device, "Speakers");
+}
+
 TEST(HostOptions, UsageDocumentsEveryExitCode)
 {
     const std::string usage = HostUsage();
-    for (int code = exitOk; code <= exitHostWindow; ++code)
+    for (int code = exitOk; code <= exitNoAudio; ++code)
         EXPECT_NE(usage.find("\n  " + std::to_string(code) + "  "), std::string::npos) << "exit code " << code;
     for (const char* option : {"--list", "--module", "--config", "--frames", "--seconds", "--fps", "--no-sleep",
                                "--size", "--capture", "--capture-every", "--capture-format", "--snapshot", "--wav",
-                               "--silence", "--render", "--render-fps", "--raw-video"})
+                               "--silence", "--render", "--render-fps", "--raw-video", "--listen", "--list-devices"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 
