@@ -27,8 +27,9 @@ using HeaderGetter = VisHeader* (*)();
 // from the plug-in's.
 bool hostWindowClosed = false;
 long keyMessages = 0;
-// M in the viewer: Quit, then Init of the next module.
-bool switchOnM = false;
+// The viewer (Brimwave.exe): M asks for the next module (Quit, then Init
+// of the next), and failures show in a box when there is no console.
+bool viewer = false;
 bool switchRequested = false;
 ListenSource listening;
 
@@ -64,7 +65,7 @@ struct Capture {
 int Fail(int code, const std::string& message)
 {
     std::fprintf(stderr, "brimhost: %s\n", message.c_str());
-    if (switchOnM && !HasConsoleOutput())
+    if (viewer && !HasConsoleOutput())
         MessageBoxA(nullptr, message.c_str(), "Brimwave", MB_OK | MB_ICONERROR);
     return code;
 }
@@ -94,7 +95,7 @@ LRESULT CALLBACK HostWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CLOSE:
         return OnClose();
     case WM_KEYDOWN:
-        switchRequested = switchRequested || (switchOnM && wParam == 'M');
+        switchRequested = switchRequested || (viewer && wParam == 'M');
         ++keyMessages;
         return 0;
     case WM_KEYUP:
@@ -486,11 +487,11 @@ int Run(HostOptions options)
 
 int main(int argc, char** argv)
 {
-    const bool viewer = IsViewerProgram();
-    if (viewer)
+    const bool viewerProgram = IsViewerProgram();
+    if (viewerProgram)
         AttachParentConsole();
-    const ParsedOptions parsed = ParseHostOptions(argc, argv, viewer ? ViewerDefaults() : HostOptions());
-    switchOnM = parsed.options.viewer;
+    const ParsedOptions parsed = ParseHostOptions(argc, argv, viewerProgram ? ViewerDefaults() : HostOptions());
+    viewer = parsed.options.viewer;
     if (!parsed.error.empty())
         return Fail(exitUsage, parsed.error + "\n(brimhost.exe --help lists the options and exit codes)");
     if (parsed.options.help) {

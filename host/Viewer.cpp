@@ -15,34 +15,38 @@ constexpr const char* iniSection = "Brimwave";
 constexpr const char* iniKey = "module";
 constexpr const char* pluginName = "vis_brim.dll";
 
-std::string ProgramFolder()
+std::string ProgramPath()
 {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length < MAX_PATH ? length : 0);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
+    return std::string(path, length < MAX_PATH ? length : 0);
 }
 
+std::string FolderOf(const std::string& path)
+{
+    return path.substr(0, path.find_last_of("\\/") + 1);
+}
+
+// A full path: the profile calls look for a bare file name in the Windows folder.
 std::string IniBeside(const std::string& pluginPath)
 {
-    return pluginPath.substr(0, pluginPath.find_last_of("\\/") + 1) + "plugin.ini";
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(pluginPath.c_str(), MAX_PATH, full, nullptr);
+    return FolderOf(length > 0 && length < MAX_PATH ? std::string(full, length) : pluginPath) + "plugin.ini";
 }
 
 }  // namespace
 
 bool IsViewerProgram()
 {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    const std::string file = std::string(path, length < MAX_PATH ? length : 0);
-    const std::string name = file.substr(file.find_last_of("\\/") + 1);
-    return lstrcmpiA(name.c_str(), "Brimwave.exe") == 0;
+    const std::string path = ProgramPath();
+    return lstrcmpiA(path.c_str() + FolderOf(path).size(), "Brimwave.exe") == 0;
 }
 
 HostOptions ViewerDefaults()
 {
     HostOptions options;
-    options.pluginPath = ProgramFolder() + pluginName;
+    options.pluginPath = FolderOf(ProgramPath()) + pluginName;
     options.listen = true;
     options.viewer = true;
     // A damaged value gives a module the plug-in does not have, and the host starts the first.

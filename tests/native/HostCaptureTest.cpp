@@ -10,104 +10,70 @@
 
 namespace {
 
-WavFormat Format(WavEncoding encoding, int bytesPerSample, int channels)
+// A buffer of 48 kHz frames of `channels` samples that already holds
+// `count` copies of `frame`.
+template <class T>
+CaptureBuffer Filled(WavEncoding encoding, int bytesPerSample, std::vector<T> frame, int count)
 {
+    CaptureBuffer buffer;
     WavFormat format;
     format.encoding = encoding;
     format.bytesPerSample = bytesPerSample;
-    format.channels = channels;
+    format.channels = static_cast<int>(frame.size() * sizeof(T)) / bytesPerSample;
     format.rate = 48000;
-    return format;
-}
-
-// `count` frames, each holding `frame` (the bytes of one frame).
-std::vector<unsigned char> Packet(const std::vector<unsigned char>& frame, int count)
-{
+    StartCaptureBuffer(buffer, format, 0.0);
     std::vector<unsigned char> bytes;
     for (int i = 0; i < count; ++i)
-        bytes.insert(bytes.end(), frame.begin(), frame.end());
-    return bytes;
+        bytes.insert(bytes.end(), reinterpret_cast<unsigned char*>(frame.data()),
+                     reinterpret_cast<unsigned char*>(frame.data() + frame.size()));
+    AppendPacket(buffer, bytes.data(), count, 1.0);
+    return buffer;
 }
 
-template <class T>
-std::vector<unsigned char> Bytes(std::initializer_list<T> values)
+std::vector<std::int16_t> Shown(const CaptureBuffer& buffer, int channel)
 {
-    std::vector<unsigned char> bytes(values.size() * sizeof(T));
-    std::memcpy(bytes.data(), values.begin(), bytes.size());
-    return bytes;
-}
-
-struct Block {
-    std::int16_t left[blockSamples];
-    std::int16_t right[blockSamples];
-};
-
-Block Shown(const CaptureBuffer& buffer)
-{
-    Block block;
-    CaptureBlock(buffer, 25, block.left, block.right);
-    return block;
+    std::vector<std::int16_t> left(blockSamples), right(blockSamples);
+    CaptureBlock(buffer, 25, left.data(), right.data());
+    return channel == 0 ? left : right;
 }
 
 TEST(HostCapture, EveryMixFormatGivesTheFirstTwoChannelsAt16Bits)
 {
-    struct Case {
-        WavFormat format;
-        std::vector<unsigned char> frame;
-        std::int16_t left;
-        std::int16_t right;
-    };
-    const Case cases[] = {
-        {Format(WavEncoding::Float, 4, 2), Bytes<float>({0.5f, -0.25f}), 16384, -8192},
-        {Format(WavEncoding::Float, 8, 8), Bytes<double>({-1.0, 0.125, 0.9, 0.9, 0.9, 0.9, 0.9, 0.9}), -32768, 4096},
-        {Format(WavEncoding::Integer, 2, 1), Bytes<std::int16_t>({1000}), 1000, 1000},
-        {Format(WavEncoding::Integer, 3, 6), {0x56, 0x34, 0x12, 0x00, 0x00, 0x80, 1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2, 3},
-         0x1234, -32768},
-        {Format(WavEncoding::Integer, 4, 4), Bytes<std::int32_t>({-65536, 0x7FFFFFFF, 5, 5}), -1, 32767},
-    };
-    for (const Case& c : cases) {
-        CaptureBuffer buffer;
-        StartCaptureBuffer(buffer, c.format, 0.0);
-        const std::vector<unsigned char> packet = Packet(c.frame, 1200);
-        AppendPacket(buffer, packet.data(), 1200, 0.01);
-        const Block block = Shown(buffer);
-        for (int i = 0; i < blockSamples; ++i) {
-            ASSERT_EQ(block.left[i], c.left) << c.format.channels << " channels, sample " << i;
-            ASSERT_EQ(block.right[i], c.right) << c.format.channels << " channels, sample " << i;
-        }
-    }
+    const std::vector<std::int16_t> half(blockSamples, 16384), quarterDown(blockSamples, -8192);
+    EXPECT_EQ(Shown(Filled(WavEncoding::Float, 4, std::vector<float>{0.5f, -0.25f}, 1200), 0), half);
+    EXPECT_EQ(Shown(Filled(WavEncoding::Float, 4, std::vector<float>{0.5f, -0.25f}, 1200), 1), quarterDown);
+    // Mono on both sides; of six 24-bit channels the first two.
+    EXPECT_EQ(Shown(Filled(WavEncoding::Integer, 2, std::vector<std::int16_t>{16384}, 600), 1), half);
+    const std::vector<unsigned char> sixChannels = {0, 0, 0x40, 0, 0, 0xE0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2, 3};
+    EXPECT_EQ(Shown(Filled(WavEncoding::Integer, 3, sixChannels, 600), 0), half);
+    EXPECT_EQ(Shown(Filled(WavEncoding::Integer, 3, sixChannels, 600), 1), quarterDown);
 }
 
 TEST(HostCapture, TheNewestWholeBlockIsShownAndAPauseInThePacketsIsSilence)
 {
-    CaptureBuffer buffer;
-    StartCaptureBuffer(buffer, Format(WavEncoding::Integer, 2, 1), 0.0);
-    EXPECT_EQ(Shown(buffer).left[0], 0) << "nothing yet";
-
+    EXPECT_EQ(Shown(Filled(WavEncoding::Integer, 2, std::vector<std::int16_t>{9}, 500), 0)[0], 0)
+        << "less than a block: silence";
     // Each sample is its own index, so the block shows where it starts.
     std::vector<std::int16_t> ramp(2000);
     for (int i = 0; i < 2000; ++i)
         ramp[i] = static_cast<std::int16_t>(i);
+    CaptureBuffer buffer = Filled(WavEncoding::Integer, 2, std::vector<std::int16_t>{0}, 0);
     AppendPacket(buffer, reinterpret_cast<const unsigned char*>(ramp.data()), 2000, 1.0);
-    EXPECT_EQ(Shown(buffer).left[0], 2 * blockSamples) << "the last block that 2000 samples fill";
-    EXPECT_EQ(Shown(buffer).left[blockSamples - 1], 3 * blockSamples - 1);
+    EXPECT_EQ(Shown(buffer, 0)[0], 2 * blockSamples) << "the last block that 2000 samples fill";
 
     KeepCaptureClock(buffer, 1.0 + captureGapSeconds / 2);
-    EXPECT_EQ(Shown(buffer).left[0], 2 * blockSamples) << "a packet late by less than the gap changes nothing";
+    EXPECT_EQ(Shown(buffer, 0)[0], 2 * blockSamples) << "a packet late by less than the gap changes nothing";
     KeepCaptureClock(buffer, 1.5);
     EXPECT_EQ(buffer.written, 2000 + static_cast<long long>((0.5 - captureGapSeconds) * 48000));
-    const Block paused = Shown(buffer);
-    for (int i = 0; i < blockSamples; ++i)
-        ASSERT_EQ(paused.left[i], 0) << "silence after the packets stopped, sample " << i;
+    EXPECT_EQ(Shown(buffer, 0), std::vector<std::int16_t>(blockSamples, 0)) << "silence once the packets stopped";
 
-    const std::vector<unsigned char> tone = Bytes<std::int16_t>({7});
-    AppendPacket(buffer, Packet(tone, 1200).data(), 1200, 1.6);
-    EXPECT_EQ(Shown(buffer).left[0], 7) << "packets after the pause follow the silence";
+    const std::vector<std::int16_t> seven(1200, 7);
+    AppendPacket(buffer, reinterpret_cast<const unsigned char*>(seven.data()), 1200, 1.6);
+    EXPECT_EQ(Shown(buffer, 0), std::vector<std::int16_t>(blockSamples, 7)) << "packets after the pause follow it";
     AppendPacket(buffer, nullptr, 1200, 1.7);
-    EXPECT_EQ(Shown(buffer).left[0], 0) << "a packet the device marks silent";
-
+    EXPECT_EQ(Shown(buffer, 0)[0], 0) << "a packet the device marks silent";
     KeepCaptureClock(buffer, 1e7);
-    EXPECT_EQ(Shown(buffer).right[blockSamples - 1], 0) << "any pause, however long";
+    EXPECT_EQ(Shown(buffer, 1)[blockSamples - 1], 0) << "any pause, however long";
 }
 
 }  // namespace
