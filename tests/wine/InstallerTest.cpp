@@ -1,6 +1,7 @@
 // The built installer, run silently as an administrator's script would run it,
 // against fake players laid out in the test prefix: where it installs, what it
-// refuses, an upgrade over settings, a DLL in use, and the uninstaller.
+// refuses, an upgrade over settings, a DLL it cannot replace, two players, and
+// the uninstaller as its Add/Remove entry runs it.
 // Arguments from ctest: the installer, brimhost.exe, fake_vis.dll, vis_brim.dll.
 #include "WineTestSupport.h"
 #include "version.h"
@@ -8,14 +9,18 @@
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
+constexpr char uninstallRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr char playerUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Winamp";
 constexpr char playerKey[] = "Software\\Winamp";
-constexpr char entryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwave";
+// Where earlier releases listed themselves, for the current user only.
+constexpr char userEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwave";
 constexpr char uninstaller[] = "\\Brimwave-uninstall.exe";
 const std::string scratch = "C:\\brimwave installer test";
 const std::string player = scratch + "\\Winamp";
@@ -54,15 +59,6 @@ DWORD Install(const std::string& arguments = "")
     return RunProgram("\"" + Argument(1) + "\" /S" + arguments);
 }
 
-// The uninstaller as its own first stage runs it: a copy outside the folder
-// it cleans, so that it can delete itself and the caller can wait for it.
-DWORD Uninstall(const std::string& folder)
-{
-    const std::string copy = scratch + "\\uninstall-copy.exe";
-    EXPECT_TRUE(CopyFileA((folder + uninstaller).c_str(), copy.c_str(), FALSE)) << GetLastError();
-    return RunProgram("\"" + copy + "\" /S _?=" + folder);
-}
-
 void RemoveTree(const std::string& folder)
 {
     const std::string from = folder + '\0';  // a list of names, ended by a second NUL
@@ -76,13 +72,62 @@ void SetRegistryText(HKEY root, const char* key, const char* name, const std::st
     ASSERT_EQ(RegSetKeyValueA(root, key, name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1)), 0);
 }
 
-std::string EntryText(const char* name)
+// Add/Remove's entries for every user that are ours: their key names.
+std::vector<std::string> Entries()
+{
+    std::vector<std::string> names;
+    HKEY root = nullptr;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, uninstallRoot, 0, KEY_READ, &root);
+    char name[256];
+    for (DWORD i = 0; root && RegEnumKeyA(root, i, name, sizeof(name)) == ERROR_SUCCESS; ++i)
+        if (std::string(name).rfind("Brimwave", 0) == 0)
+            names.push_back(name);
+    RegCloseKey(root);
+    return names;
+}
+
+std::string RegistryText(HKEY root, const std::string& key, const char* name)
 {
     char value[MAX_PATH * 2];
     DWORD size = sizeof(value);
-    if (RegGetValueA(HKEY_CURRENT_USER, entryKey, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+    if (RegGetValueA(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
         return "(absent)";
     return value;
+}
+
+// A value of the entry that removes the given plug-in folder.
+std::string EntryText(const std::string& pluginFolder, const char* name)
+{
+    for (const std::string& entry : Entries()) {
+        const std::string key = std::string(uninstallRoot) + "\\" + entry;
+        if (RegistryText(HKEY_LOCAL_MACHINE, key, "InstallLocation") == pluginFolder)
+            return RegistryText(HKEY_LOCAL_MACHINE, key, name);
+    }
+    return "(absent)";
+}
+
+// The uninstaller as a script runs it from the entry, waiting for its result.
+DWORD Uninstall(const std::string& pluginFolder)
+{
+    return RunProgram(EntryText(pluginFolder, "QuietUninstallString"));
+}
+
+std::string AppData()
+{
+    char folder[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
+    return folder;
+}
+
+// The manifest Windows reads before it starts a program.
+std::string Manifest(const std::string& program)
+{
+    HMODULE module = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(1), RT_MANIFEST);
+    const std::string text(static_cast<const char*>(LockResource(LoadResource(module, resource))),
+                           resource ? SizeofResource(module, resource) : 0);
+    FreeLibrary(module);
+    return text;
 }
 
 // Compared without printing a DLL's bytes into the failure message.
@@ -111,10 +156,10 @@ void ExpectInstalledIn(const std::string& pluginFolder)
     EXPECT_TRUE(SameBytes(pluginFolder + "\\vis_brim.dll", ReadFileText(PluginPath()))) << pluginFolder;
     EXPECT_TRUE(FileExists(pluginFolder + "\\Brimwave-LICENSE.txt"));
     EXPECT_FALSE(FileExists(pluginFolder + "\\vis_brim.dll.new"));
-    EXPECT_EQ(EntryText("InstallLocation"), pluginFolder);
-    EXPECT_EQ(EntryText("UninstallString"), "\"" + pluginFolder + uninstaller + "\"");
+    EXPECT_FALSE(FileExists(pluginFolder + "\\vis_brim.dll.old"));
+    EXPECT_EQ(EntryText(pluginFolder, "UninstallString").find("\"" + pluginFolder + uninstaller + "\""), 0u);
     EXPECT_TRUE(FileExists(pluginFolder + uninstaller));
-    EXPECT_EQ(EntryText("DisplayVersion"), BRIM_VERSION_TEXT);
+    EXPECT_EQ(EntryText(pluginFolder, "DisplayVersion"), BRIM_VERSION_TEXT);
 }
 
 class Installer : public ::testing::Test {
@@ -132,7 +177,10 @@ protected:
     {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, playerUninstallKey);
         RegDeleteKeyA(HKEY_CURRENT_USER, playerKey);
-        RegDeleteKeyA(HKEY_CURRENT_USER, entryKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, userEntryKey);
+        for (const std::string& entry : Entries())
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(uninstallRoot) + "\\" + entry).c_str());
+        RemoveTree(AppData() + "\\Winamp");
         RemoveTree(scratch);
         RemoveTree(DefaultPlayerFolder());
         CreateDirectoryA(scratch.c_str(), nullptr);
@@ -153,16 +201,27 @@ TEST_F(Installer, FindsThePlayerAndItsVisualizationFolderOrRefuses)
     enum Found { byUninstallString, byPlayerKey, byDefaultFolder, byCommandLine, nowhere, notAtCommandLine };
     const struct {
         Found found;
+        const char* option;        // names the folder (%s) on the command line
+        const char* iniDir;        // paths.ini's inidir; null: winamp.ini beside winamp.exe
         const char* visDir;        // in winamp.ini; null: no winamp.ini
         DWORD exitCode;
         const char* pluginFolder;  // under the player's folder
     } rows[] = {
-        {byUninstallString, nullptr, 0, "Plugins"},
-        {byPlayerKey, "<player>\\Visuals\\", 0, "Visuals"},
-        {byDefaultFolder, "Visuals", 0, "Visuals"},
-        {byCommandLine, "<player>\\Missing", 0, "Plugins"},
-        {nowhere, nullptr, exitNotPlayerFolder, nullptr},
-        {notAtCommandLine, nullptr, exitNotPlayerFolder, nullptr},
+        {byUninstallString, nullptr, nullptr, nullptr, 0, "Plugins"},
+        {byPlayerKey, nullptr, nullptr, "<player>\\Visuals\\", 0, "Visuals"},
+        {byDefaultFolder, nullptr, nullptr, "Visuals", 0, "Visuals"},
+        {byCommandLine, "/D=%s", nullptr, "<player>\\Missing", 0, "Plugins"},
+        {nowhere, nullptr, nullptr, nullptr, exitNotPlayerFolder, nullptr},
+        // 5
+        {notAtCommandLine, "/D=%s", nullptr, nullptr, exitNotPlayerFolder, nullptr},
+        {byCommandLine, "\"/D=%s\"", nullptr, nullptr, 0, "Plugins"},
+        {byCommandLine, "/D=\"%s\"", nullptr, nullptr, 0, "Plugins"},
+        {notAtCommandLine, "\"/D=%s\"", nullptr, nullptr, exitNotPlayerFolder, nullptr},
+        {byPlayerKey, nullptr, "{26}\\Winamp", "Visuals", 0, "Visuals"},
+        // 10
+        {byPlayerKey, nullptr, "%APPDATA%\\Winamp", "<player>\\Visuals", 0, "Visuals"},
+        {byPlayerKey, nullptr, nullptr, "\\brimwave installer test\\Winamp\\Visuals", 0, "Visuals"},
+        {byPlayerKey, nullptr, nullptr, "<player>\\Visualisierung\xC3\xBC", 0, "Visualisierung\xFC"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE("row " + std::to_string(&row - rows));
@@ -170,30 +229,42 @@ TEST_F(Installer, FindsThePlayerAndItsVisualizationFolderOrRefuses)
         const std::string folder = row.found == byDefaultFolder ? DefaultPlayerFolder() : player;
         if (row.found != nowhere)
             LayOutPlayer(folder);
+        if (row.pluginFolder)
+            CreateDirectoryA((folder + "\\" + row.pluginFolder).c_str(), nullptr);
+        std::string iniFolder = folder;
+        if (row.iniDir) {
+            WritePrivateProfileStringA("Winamp", "inidir", row.iniDir, (folder + "\\paths.ini").c_str());
+            iniFolder = AppData() + "\\Winamp";
+            CreateDirectoryA(iniFolder.c_str(), nullptr);
+        }
         if (row.visDir) {
             std::string visDir = row.visDir;
             if (visDir.rfind("<player>", 0) == 0)
                 visDir.replace(0, 8, folder);
-            WritePrivateProfileStringA("Winamp", "VisDir", visDir.c_str(), (folder + "\\winamp.ini").c_str());
+            WritePrivateProfileStringA("Winamp", "VisDir", visDir.c_str(), (iniFolder + "\\winamp.ini").c_str());
         }
         std::string arguments;
         if (row.found == byUninstallString)
             SetRegistryText(HKEY_LOCAL_MACHINE, playerUninstallKey, "UninstallString", "\"" + folder + "\\UninstWA.exe\"");
         if (row.found == byPlayerKey || row.found == notAtCommandLine)
             SetRegistryText(HKEY_CURRENT_USER, playerKey, nullptr, folder);
-        if (row.found == byCommandLine) {
+        if (row.found == byCommandLine)
             SetRegistryText(HKEY_CURRENT_USER, playerKey, nullptr, scratch);  // no player there
-            arguments = " /D=" + folder;
+        if (row.option) {
+            arguments = std::string(" ") + row.option;
+            const std::string named = row.found == notAtCommandLine ? folder + "\\Visuals" : folder;
+            arguments.replace(arguments.find("%s"), 2, named);
         }
-        if (row.found == notAtCommandLine)
-            arguments = " /D=" + folder + "\\Visuals";
 
-        ASSERT_EQ(Install(arguments), row.exitCode);
+        const DWORD exitCode = Install(arguments);
+        EXPECT_EQ(exitCode, row.exitCode) << arguments;
+        if (exitCode != row.exitCode)
+            continue;
         if (row.pluginFolder) {
             ExpectInstalledIn(folder + "\\" + row.pluginFolder);
             continue;
         }
-        EXPECT_EQ(EntryText("InstallLocation"), "(absent)");
+        EXPECT_TRUE(Entries().empty());
         EXPECT_FALSE(FileExists(DefaultPlayerFolder() + "\\Plugins"));
         EXPECT_FALSE(FileExists(player + "\\Plugins"));
         EXPECT_FALSE(FileExists(player + "\\Visuals\\Plugins"));
@@ -215,41 +286,91 @@ TEST_F(Installer, UpgradeAndUninstallKeepTheSettingsTheHostWrote)
     EXPECT_EQ(RunProgram(host + "--list " + installed), 0u) << "the installed copy loads as a plug-in";
 
     EXPECT_EQ(Uninstall(plugins), 0u);
-    for (const char* name : {"\\vis_brim.dll", "\\Brimwave-LICENSE.txt", uninstaller})
+    for (const char* name : {"\\vis_brim.dll", "\\Brimwave-LICENSE.txt"})
         EXPECT_FALSE(FileExists(plugins + name)) << name;
+    // The uninstaller's own file goes once the program that ran it has ended.
+    for (int tenths = 0; tenths < 300 && FileExists(plugins + uninstaller); ++tenths)
+        Sleep(100);
+    EXPECT_FALSE(FileExists(plugins + uninstaller));
     EXPECT_EQ(ReadFileText(plugins + "\\plugin.ini"), settings) << "settings are the user's";
-    EXPECT_EQ(EntryText("InstallLocation"), "(absent)");
+    EXPECT_TRUE(Entries().empty());
     EXPECT_TRUE(FileExists(player + "\\winamp.exe"));
 }
 
-TEST_F(Installer, LeavesADllInUseIntactAndSaysSo)
+TEST_F(Installer, AsksForAnAdministratorAndListsEachCopyForEveryUserUntilItIsRemoved)
 {
-    const std::string plugins = InstallForThePlayer();
-    const std::string installed = plugins + "\\vis_brim.dll";
-    // An older release, loaded by a running player: like Windows, wine then
-    // refuses to delete or write the file.
-    ASSERT_TRUE(CopyFileA(Argument(3).c_str(), installed.c_str(), FALSE));
-    const std::string older = ReadFileText(installed);
-    HMODULE loaded = LoadLibraryA(installed.c_str());
-    ASSERT_NE(loaded, nullptr) << GetLastError();
+    // An earlier release listed the same folder for the current user only.
+    SetRegistryText(HKEY_CURRENT_USER, userEntryKey, "InstallLocation", player + "\\Plugins");
+    const std::string first = InstallForThePlayer();
+    for (const std::string& program : {Argument(1), first + uninstaller})
+        EXPECT_NE(Manifest(program).find("level=\"requireAdministrator\""), std::string::npos) << program;
+    EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, userEntryKey, "InstallLocation"), "(absent)");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"Brimwave"});
 
-    EXPECT_EQ(Install(), exitDllInUse);
-    EXPECT_TRUE(SameBytes(installed, older)) << "the old DLL stays as it was";
-    EXPECT_FALSE(FileExists(installed + ".new")) << "no half-done replacement left behind";
-    EXPECT_EQ(Uninstall(plugins), exitDllInUse);
-    EXPECT_TRUE(SameBytes(installed, older));
+    const std::string other = scratch + "\\Other Winamp";
+    LayOutPlayer(other);
+    ASSERT_EQ(Install(" /D=" + other), 0u);
+    ExpectInstalledIn(first);
+    ExpectInstalledIn(other + "\\Plugins");
+    EXPECT_NE(EntryText(first, "DisplayName"), EntryText(other + "\\Plugins", "DisplayName"));
 
-    // A folder where the new DLL cannot be written (its temporary name is
-    // taken by a folder) is refused the same way.
-    ASSERT_TRUE(CreateDirectoryA((installed + ".new").c_str(), nullptr));
-    EXPECT_EQ(Install(), exitCannotWrite);
-    EXPECT_TRUE(SameBytes(installed, older));
-    RemoveDirectoryA((installed + ".new").c_str());
+    EXPECT_EQ(Uninstall(other + "\\Plugins"), 0u);
+    ExpectInstalledIn(first);
+    EXPECT_EQ(Entries().size(), 1u);
+    ASSERT_EQ(Install(), 0u);
+    EXPECT_EQ(Entries().size(), 1u) << "an install over a listed one keeps its entry";
+    EXPECT_EQ(Uninstall(first), 0u);
+    EXPECT_TRUE(Entries().empty());
+}
 
-    // Once the player lets go, the same installer goes through.
-    FreeLibrary(loaded);
-    EXPECT_EQ(Install(), 0u);
-    ExpectInstalledIn(plugins);
+TEST_F(Installer, KeepsAnOldDllItCannotReplaceAndSaysWhy)
+{
+    enum Hold { loaded, openElsewhere, readOnly, newNameTaken };
+    const struct {
+        Hold hold;
+        DWORD installExit;
+        DWORD uninstallExit;
+    } rows[] = {
+        {loaded, exitDllInUse, exitDllInUse},
+        {openElsewhere, exitDllInUse, exitDllInUse},
+        {readOnly, 0, 0},  // replaced like any other
+        {newNameTaken, exitCannotWrite, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE("row " + std::to_string(&row - rows));
+        ForgetEverything();
+        const std::string plugins = InstallForThePlayer();
+        const std::string installed = plugins + "\\vis_brim.dll";
+        // An older release, held as a running player (loaded), a virus scanner
+        // (open), a careful user (read-only) or a stray folder would hold it.
+        ASSERT_TRUE(CopyFileA(Argument(3).c_str(), installed.c_str(), FALSE));
+        const std::string older = ReadFileText(installed);
+        HMODULE module = row.hold == loaded ? LoadLibraryA(installed.c_str()) : nullptr;
+        HANDLE file = row.hold == openElsewhere
+                          ? CreateFileA(installed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+                          : INVALID_HANDLE_VALUE;
+        if (row.hold == readOnly)
+            SetFileAttributesA(installed.c_str(), FILE_ATTRIBUTE_READONLY);
+        if (row.hold == newNameTaken)
+            CreateDirectoryA((installed + ".new").c_str(), nullptr);
+
+        EXPECT_EQ(Install(), row.installExit);
+        EXPECT_EQ(SameBytes(installed, older), row.installExit != 0) << "the old DLL stays as it was, or goes";
+        EXPECT_EQ(FileExists(installed + ".new"), row.hold == newNameTaken) << "no half-done replacement left behind";
+        EXPECT_FALSE(FileExists(installed + ".old"));
+        EXPECT_EQ(Uninstall(plugins), row.uninstallExit);
+        EXPECT_EQ(FileExists(installed), row.uninstallExit != 0);
+
+        // Once nothing holds it, the same installer goes through.
+        if (module)
+            FreeLibrary(module);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        SetFileAttributesA(installed.c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveDirectoryA((installed + ".new").c_str());
+        EXPECT_EQ(Install(), 0u);
+        ExpectInstalledIn(plugins);
+    }
 }
 
 }  // namespace
