@@ -9,6 +9,7 @@
 #include "host/SampleBytes.h"
 #include "host/SignalSource.h"
 #include "host/SystemError.h"
+#include "host/Utf8Path.h"
 #include "host/Viewer.h"
 #include "plugin/VisModule.h"
 
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,7 +68,7 @@ int Fail(int code, const std::string& message)
 {
     std::fprintf(stderr, "brimhost: %s\n", message.c_str());
     if (viewer && !HasConsoleOutput())
-        MessageBoxA(nullptr, message.c_str(), "Brimwave", MB_OK | MB_ICONERROR);
+        MessageBoxW(nullptr, WidePath(message).c_str(), L"Brimwave", MB_OK | MB_ICONERROR);
     return code;
 }
 
@@ -126,7 +128,7 @@ HWND CreateHostWindow(HINSTANCE instance, const char* title)
 
 int LoadPlugin(const std::string& path, Plugin& plugin)
 {
-    plugin.library = LoadLibraryA(path.c_str());
+    plugin.library = LoadLibraryW(WidePath(path).c_str());
     if (plugin.library == nullptr)
         return Fail(exitLoadFailed, "cannot load '" + path + "' (" + ErrorText(GetLastError(), "'" + path + "'") + ")");
     // Through void*: FARPROC has a different (stdcall) signature.
@@ -378,7 +380,7 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     const int signalResult = PrepareSignal(options, source);
     if (signalResult != exitOk)
         return signalResult;
-    if (!options.captureDir.empty() && !CreateDirectoryA(options.captureDir.c_str(), nullptr) &&
+    if (!options.captureDir.empty() && !CreateDirectoryW(WidePath(options.captureDir).c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS)
         return Fail(exitCaptureFailed, "cannot create '" + options.captureDir + "' (" + ErrorText(GetLastError()) + ")");
     module->sampleRate = source.rate;
@@ -485,12 +487,20 @@ int Run(HostOptions options)
 
 }  // namespace
 
-int main(int argc, char** argv)
+// The wide command line, as UTF-8: every path the user gives reaches the
+// file system whatever characters it holds.
+int wmain(int argc, wchar_t** argv)
 {
+    std::vector<std::string> arguments(static_cast<std::size_t>(argc));
+    std::transform(argv, argv + argc, arguments.begin(), Utf8Text);
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments)
+        pointers.push_back(argument.c_str());
     const bool viewerProgram = IsViewerProgram();
     if (viewerProgram)
         AttachParentConsole();
-    const ParsedOptions parsed = ParseHostOptions(argc, argv, viewerProgram ? ViewerDefaults() : HostOptions());
+    const ParsedOptions parsed =
+        ParseHostOptions(argc, pointers.data(), viewerProgram ? ViewerDefaults() : HostOptions());
     viewer = parsed.options.viewer;
     if (!parsed.error.empty())
         return Fail(exitUsage, parsed.error + "\n(brimhost.exe --help lists the options and exit codes)");

@@ -3,6 +3,7 @@
 #include "host/FrameCapture.h"
 #include "host/ImportPatch.h"
 #include "host/SystemError.h"
+#include "host/Utf8Path.h"
 
 #include <GL/gl.h>
 
@@ -108,7 +109,7 @@ bool OpenFrameSink(const std::string& path, HMODULE plugin, HWND window, int wid
                    std::string& error)
 {
     // A FIFO opens like a file; truncation means nothing to it.
-    sink.output = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    sink.output = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (sink.output == INVALID_HANDLE_VALUE) {
         error = "cannot open '" + path + "' for the raw video (" + ErrorText(GetLastError(), "'" + path + "'") + ")";

@@ -1,7 +1,6 @@
 // Captured frames as BMP or PNG files.
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,11 +14,8 @@ struct RgbImage {
 // 24-bit uncompressed BMP.
 std::vector<unsigned char> EncodeBmp(const RgbImage& image);
 
-// 8-bit RGB PNG whose zlib stream holds stored (uncompressed) deflate blocks,
-// so no compressor is needed.
+// 8-bit RGB PNG, deflated with per-row filters; empty when it cannot be made.
 std::vector<unsigned char> EncodePng(const RgbImage& image);
 
-std::uint32_t Crc32(const unsigned char* bytes, std::size_t count);
-std::uint32_t Adler32(const unsigned char* bytes, std::size_t count);
-
+// False when the file cannot be written or there is nothing to write.
 bool WriteBinaryFile(const std::string& path, const std::vector<unsigned char>& bytes);

@@ -1,5 +1,7 @@
 #include "host/LoopbackCapture.h"
 
+#include "host/Utf8Path.h"
+
 #include <windows.h>
 
 #include <audioclient.h>
@@ -59,24 +61,6 @@ std::string HresultText(HRESULT result)
                                 message.back() == '.'))
         message.pop_back();
     return message.empty() ? code : std::string(code) + ": " + message;
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(size > 0 ? size : 1, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], size, nullptr, nullptr);
-    narrow.resize(narrow.size() - 1);
-    return narrow;
-}
-
-std::wstring Widen(const std::string& text)
-{
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(size > 0 ? size : 1, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], size);
-    wide.resize(wide.size() - 1);
-    return wide;
 }
 
 std::wstring Lower(std::wstring text)
@@ -254,7 +238,7 @@ bool StartStream(ListenSource& source, const Endpoint& endpoint, bool loopback, 
 
 std::string Quoted(const std::wstring& name)
 {
-    return "\"" + Narrow(name) + "\"";
+    return "\"" + Utf8Text(name.c_str()) + "\"";
 }
 
 // Loopback of the named or default output; where that fails, the capture
@@ -265,7 +249,7 @@ bool OpenEndpoint(ListenSource& source, double now, std::string& line, std::stri
     IMMDeviceEnumerator* enumerator = source.enumerator;
     const std::vector<Endpoint> renders = ActiveEndpoints(enumerator, eRender);
     const std::vector<Endpoint> captures = ActiveEndpoints(enumerator, eCapture);
-    const std::wstring wanted = Widen(source.device);
+    const std::wstring wanted = WidePath(source.device);
     source.renderDefault = source.device.empty() ? DefaultId(enumerator, eRender) : L"";
     source.captureDefault.clear();
 

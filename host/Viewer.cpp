@@ -1,6 +1,7 @@
 #include "host/Viewer.h"
 
 #include "host/SystemError.h"
+#include "host/Utf8Path.h"
 
 #include <windows.h>
 
@@ -11,15 +12,16 @@ namespace {
 // plugin.ini holds the plug-in's own settings already, so a folder where
 // those can be saved keeps this choice too; its own section stays apart
 // from the modules' sections.
-constexpr const char* iniSection = "Brimwave";
-constexpr const char* iniKey = "module";
+constexpr const wchar_t* iniSection = L"Brimwave";
+constexpr const wchar_t* iniKey = L"module";
 constexpr const char* pluginName = "vis_brim.dll";
 
+// As UTF-8, like every path the host keeps.
 std::string ProgramPath()
 {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, length < MAX_PATH ? length : 0);
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? Utf8Text(path) : std::string();
 }
 
 std::string FolderOf(const std::string& path)
@@ -27,12 +29,14 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
-// A full path: the profile calls look for a bare file name in the Windows folder.
-std::string IniBeside(const std::string& pluginPath)
+// A full wide path: the profile calls look for a bare file name in the
+// Windows folder.
+std::wstring IniBeside(const std::string& pluginPath)
 {
-    char full[MAX_PATH];
-    const DWORD length = GetFullPathNameA(pluginPath.c_str(), MAX_PATH, full, nullptr);
-    return FolderOf(length > 0 && length < MAX_PATH ? std::string(full, length) : pluginPath) + "plugin.ini";
+    wchar_t full[MAX_PATH];
+    const DWORD length = GetFullPathNameW(WidePath(pluginPath).c_str(), MAX_PATH, full, nullptr);
+    const std::string path = length > 0 && length < MAX_PATH ? Utf8Text(full) : pluginPath;
+    return WidePath(FolderOf(path) + "plugin.ini");
 }
 
 }  // namespace
@@ -50,7 +54,7 @@ HostOptions ViewerDefaults()
     options.listen = true;
     options.viewer = true;
     // A damaged value gives a module the plug-in does not have, and the host starts the first.
-    options.module = static_cast<int>(GetPrivateProfileIntA(iniSection, iniKey, 0, IniBeside(options.pluginPath).c_str()));
+    options.module = static_cast<int>(GetPrivateProfileIntW(iniSection, iniKey, 0, IniBeside(options.pluginPath).c_str()));
     return options;
 }
 
@@ -75,8 +79,8 @@ int NextModule(ModuleGetter getModule, int index)
 
 void RememberModule(const std::string& pluginPath, int index)
 {
-    const std::string ini = IniBeside(pluginPath);
-    if (!WritePrivateProfileStringA(iniSection, iniKey, std::to_string(index).c_str(), ini.c_str()))
+    const std::wstring ini = IniBeside(pluginPath);
+    if (!WritePrivateProfileStringW(iniSection, iniKey, std::to_wstring(index).c_str(), ini.c_str()))
         std::printf("cannot remember module %d in '%s' (%s); the next start opens the one before\n", index,
-                    ini.c_str(), ErrorText(GetLastError()).c_str());
+                    Utf8Text(ini.c_str()).c_str(), ErrorText(GetLastError()).c_str());
 }

@@ -1,5 +1,7 @@
 #include "host/WavReader.h"
 
+#include "host/Utf8Path.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -59,12 +61,21 @@ bool ReadAt(std::FILE* file, std::uint64_t at, unsigned char* bytes, std::size_t
     return SeekTo(file, at) && std::fread(bytes, 1, count, file) == count;
 }
 
+// The four bytes as written, quoted; any other byte, the quote and the
+// backslash as \xHH, so a damaged id can be told from another.
 std::string ChunkName(const unsigned char* id)
 {
-    std::string name;
-    for (int i = 0; i < 4; ++i)
-        name += id[i] >= 0x20 && id[i] < 0x7F ? static_cast<char>(id[i]) : '?';
-    return "'" + name + "'";
+    std::string name = "'";
+    for (int i = 0; i < 4; ++i) {
+        if (id[i] >= 0x20 && id[i] < 0x7F && id[i] != '\'' && id[i] != '\\') {
+            name += static_cast<char>(id[i]);
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof(escaped), "\\x%02X", static_cast<unsigned>(id[i]));
+            name += escaped;
+        }
+    }
+    return name + "'";
 }
 
 std::string Hex(int value)
@@ -84,6 +95,7 @@ bool ReadFormat(const unsigned char* body, std::uint32_t size, WavFormat& format
     int tag = U16(body);
     const int channels = U16(body + 2);
     const std::uint32_t rate = U32(body + 4);
+    const int blockAlign = U16(body + 12);
     const int bits = U16(body + 14);
     if (tag == extensibleTag) {
         if (size < 40) {
@@ -114,6 +126,15 @@ bool ReadFormat(const unsigned char* body, std::uint32_t size, WavFormat& format
     if (rate < minRate || rate > maxRate) {
         error = "sample rate " + std::to_string(rate) + " Hz out of range (" + std::to_string(minRate) + " to " +
                 std::to_string(maxRate) + ")";
+        return false;
+    }
+    // A frame is read as the samples side by side: any other block size
+    // would shift every frame after the first.
+    const int frameBytes = channels * (bits / 8);
+    if (blockAlign != frameBytes) {
+        error = "block align of " + std::to_string(blockAlign) + " bytes does not match " +
+                std::to_string(channels) + " channels of " + std::to_string(bits) + "-bit samples (" +
+                std::to_string(frameBytes) + " bytes)";
         return false;
     }
     format.encoding = tag == pcmTag ? WavEncoding::Integer : WavEncoding::Float;
@@ -207,7 +228,7 @@ std::int16_t Sample16(const unsigned char* bytes, const WavFormat& format)
 bool OpenWav(const std::string& path, WavReader& reader, std::string& error)
 {
     CloseWav(reader);
-    reader.file = std::fopen(path.c_str(), "rb");
+    reader.file = OpenFile(path, "rb");
     if (reader.file == nullptr) {
         error = std::string("cannot open the file (") + std::strerror(errno) + ")";
         return false;
@@ -219,6 +240,11 @@ bool OpenWav(const std::string& path, WavReader& reader, std::string& error)
     const std::size_t frameBytes = static_cast<std::size_t>(reader.format.channels) * reader.format.bytesPerSample;
     reader.buffer.resize(std::max(frameBytes, readBytes - readBytes % frameBytes));
     return true;
+}
+
+WavReader::~WavReader()
+{
+    CloseWav(*this);
 }
 
 void CloseWav(WavReader& reader)

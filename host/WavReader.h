@@ -21,7 +21,13 @@ struct WavFormat {
     std::uint64_t frameCount = 0;  // frames the file really holds
 };
 
+// Closes its file when it goes, so no way out of a run leaves it open.
 struct WavReader {
+    WavReader() = default;
+    WavReader(const WavReader&) = delete;
+    WavReader& operator=(const WavReader&) = delete;
+    ~WavReader();
+
     std::FILE* file = nullptr;
     WavFormat format;
     std::vector<unsigned char> buffer;
@@ -31,9 +37,10 @@ struct WavReader {
 // integer sample, a float scaled by 32768 and clipped (NaN is silence).
 std::int16_t Sample16(const unsigned char* bytes, const WavFormat& format);
 
-// Opens the file and reads its header: PCM, IEEE float or
+// Opens the file (a UTF-8 path) and reads its header: PCM, IEEE float or
 // WAVE_FORMAT_EXTENSIBLE of either, any channel count, 1 kHz to 384 kHz,
-// chunks of any size in any order. False with a message naming what is wrong.
+// chunks of any size in any order, a block align of whole frames. False with
+// a message naming what is wrong.
 bool OpenWav(const std::string& path, WavReader& reader, std::string& error);
 void CloseWav(WavReader& reader);
 

@@ -64,7 +64,7 @@ int InitModule(VisModule* module)
     bool contextFailed = false;
     visWindow = CreateVisWindow(*module, contextFailed);
     if (!visWindow) {
-        // A refused pixel format was reported already; leave nothing behind
+        // A failed GL set-up was reported already; leave nothing behind
         // so that a later start can try again.
         if (contextFailed)
             UnregisterVisWindowClass(module->instance);

@@ -1,5 +1,6 @@
 #include "window/FullScreen.h"
 
+#include "window/ScreenPlacement.h"
 #include "window/WindowGeometry.h"
 
 #include <windowsx.h>
@@ -33,13 +34,18 @@ void EnterFullScreen(HWND window)
                  SWP_FRAMECHANGED);
 }
 
+// The monitor the framed window was on may have gone meanwhile; the move
+// back is the window's own and is recorded.
 void LeaveFullScreen(HWND window)
 {
     SetWindowLongPtrA(window, GWL_STYLE, normalStyle);
     SetWindowLongPtrA(window, GWL_EXSTYLE, normalExStyle);
-    SetWindowPos(window, nullptr, normalRect.left, normalRect.top, normalRect.right - normalRect.left,
-                 normalRect.bottom - normalRect.top, SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOACTIVATE);
     fullScreen = false;
+    const Placement placement = PlacementOnScreen(
+        {normalRect.left, normalRect.top, normalRect.right - normalRect.left, normalRect.bottom - normalRect.top},
+        static_cast<DWORD>(normalStyle), static_cast<DWORD>(normalExStyle));
+    SetWindowPos(window, nullptr, placement.x, placement.y, placement.width, placement.height,
+                 SWP_FRAMECHANGED | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace

@@ -37,9 +37,20 @@ constexpr PIXELFORMATDESCRIPTOR pixelFormat = {
 };
 static_assert(sizeof(pixelFormat) == 40);
 
-void ReportPixelFormatFailure(HDC dc, const char* text)
+void ReportSetupFailure(HDC dc, const char* text)
 {
     MessageBoxA(WindowFromDC(dc), text, "Error", MB_OK | MB_ICONERROR);
+}
+
+// A window whose set-up failed is not created: nothing of it may stay.
+bool GiveBackSetup(HWND window)
+{
+    if (renderContext)
+        wglDeleteContext(renderContext);
+    renderContext = nullptr;
+    ReleaseDC(window, windowDC);
+    windowDC = nullptr;
+    return false;
 }
 
 // A minimised window has no client height; keep the projection finite.
@@ -73,11 +84,11 @@ bool SetupPixelFormat(HDC dc)
 {
     const int format = ChoosePixelFormat(dc, &pixelFormat);
     if (format == 0) {
-        ReportPixelFormatFailure(dc, "ChoosePixelFormat failed");
+        ReportSetupFailure(dc, "ChoosePixelFormat failed");
         return false;
     }
     if (SetPixelFormat(dc, format, &pixelFormat) != TRUE) {
-        ReportPixelFormatFailure(dc, "SetPixelFormat failed");
+        ReportSetupFailure(dc, "SetPixelFormat failed");
         return false;
     }
     return true;
@@ -86,13 +97,14 @@ bool SetupPixelFormat(HDC dc)
 bool CreateRenderContext(HWND window)
 {
     windowDC = GetDC(window);
-    if (!SetupPixelFormat(windowDC)) {
-        ReleaseDC(window, windowDC);
-        windowDC = nullptr;
-        return false;
-    }
+    if (!SetupPixelFormat(windowDC))
+        return GiveBackSetup(window);
+    // A window without a current context would never draw.
     renderContext = wglCreateContext(windowDC);
-    wglMakeCurrent(windowDC, renderContext);
+    if (!renderContext || !wglMakeCurrent(windowDC, renderContext)) {
+        ReportSetupFailure(windowDC, renderContext ? "wglMakeCurrent failed" : "wglCreateContext failed");
+        return GiveBackSetup(window);
+    }
     RECT client;
     GetClientRect(window, &client);
     clientWidth = client.right;

@@ -17,8 +17,8 @@ void PresentFrame();
 extern HDC windowDC;
 extern HGLRC renderContext;
 
-// False when no pixel format could be had; its message box was shown and
-// nothing is left behind.
+// False when no pixel format or no current context could be had; its
+// message box was shown and nothing is left behind.
 bool CreateRenderContext(HWND window);
 bool SetupPixelFormat(HDC dc);
 void SetupSceneTextured();

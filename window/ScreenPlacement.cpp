@@ -24,14 +24,14 @@ BOOL CALLBACK CollectWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data)
 }
 
 // A window must be at least what the user could size it to, and keep at
-// least one row and column of client area for the scene.
+// least one row and column of client area for the scene. The frame above
+// the client area is the border and the caption.
 PlacementLimits UsableLimits(DWORD style, DWORD exStyle)
 {
     RECT frame = {0, 0, 1, 1};
     AdjustWindowRectEx(&frame, style, FALSE, exStyle);
     return {std::max<int>(GetSystemMetrics(SM_CXMINTRACK), frame.right - frame.left),
-            std::max<int>(GetSystemMetrics(SM_CYMINTRACK), frame.bottom - frame.top),
-            GetSystemMetrics(SM_CYCAPTION)};
+            std::max<int>(GetSystemMetrics(SM_CYMINTRACK), frame.bottom - frame.top), -frame.top};
 }
 
 }  // namespace

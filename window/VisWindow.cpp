@@ -21,7 +21,7 @@ constexpr DWORD windowExStyle = WS_EX_APPWINDOW;
 // The platform gives every overlapped window a caption.
 constexpr DWORD framedStyle = windowStyle | WS_CAPTION;
 
-// Set by the creation message when no pixel format could be had.
+// Set by the creation message when no pixel format or GL context could be had.
 bool contextRefused = false;
 
 constexpr std::array<void (*)(), 3> moduleScenes = {DrawRectanglesScene, DrawSpheresScene, DrawTextureScene};

@@ -42,10 +42,13 @@ std::int64_t OverlapHeight(const Box& a, const Box& b)
     return Overlap(a.top, a.bottom, b.top, b.bottom);
 }
 
-bool UsablyOnScreen(const Box& window, const Box& area, int titleHeight)
+// Some other part of the window on screen is no help: the caption is what
+// the user drags it back by.
+bool CaptionReachable(const Box& window, const Box& area, int titleHeight)
 {
     const std::int64_t width = window.right - window.left;
-    return 3 * OverlapWidth(window, area) >= width && OverlapHeight(window, area) >= titleHeight;
+    return 3 * OverlapWidth(window, area) >= width && window.top >= area.top &&
+           window.top + titleHeight <= area.bottom;
 }
 
 // The work area sharing most of the window with it; failing any, the one
@@ -87,7 +90,7 @@ Placement PlaceOnScreen(Placement saved, const PlacementLimits& limits, const Sc
     }
     const Box window = BoxOf(saved);
     for (std::size_t i = 0; i < workAreaCount; ++i)
-        if (UsablyOnScreen(window, BoxOf(workAreas[i]), limits.titleHeight))
+        if (CaptionReachable(window, BoxOf(workAreas[i]), limits.titleHeight))
             return saved;
     if (workAreaCount == 0)
         return saved;

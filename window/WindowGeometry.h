@@ -18,18 +18,19 @@ struct Placement {
 struct PlacementLimits {
     int minimumWidth;   // smallest outer width that still shows a scene
     int minimumHeight;
-    int titleHeight;    // how much of the height must be on a screen
+    int titleHeight;    // from the outer top edge to the caption's bottom edge
 };
 
 // Size used when the saved one is too small to be of use.
 constexpr int defaultWidth = 640;
 constexpr int defaultHeight = 480;
 
-// The saved placement when at least a usable part of it lies in one of the
-// work areas: the title bar's height and a third of its width. Otherwise the
-// same size, shrunk to fit, inside the work area nearest to it. A size below
-// the limits is replaced by the defaults first. With no work area at all the
-// placement is kept. Computed in 64 bits: no saved value can overflow.
+// The saved placement when its caption can be grabbed in one of the work
+// areas: the title bar's whole height and a third of its width inside it.
+// Otherwise the same size, shrunk to fit, inside the work area nearest to
+// it. A size below the limits is replaced by the defaults first. With no work
+// area at all the placement is kept. Computed in 64 bits: no saved value can
+// overflow.
 Placement PlaceOnScreen(Placement saved, const PlacementLimits& limits, const ScreenRect* workAreas,
                         std::size_t workAreaCount);
 

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,11 @@ std::string Format(int tag, int channels, int rate, int bits, int subTag = -1)
         body += Le(22, 2) + Le(bits, 2) + Le(3, 4) + Le(subTag, 2) +
                 std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
     return body;
+}
+
+std::string WithBlockAlign(std::string format, int blockAlign)
+{
+    return format.replace(12, 2, Le(blockAlign, 2));
 }
 
 std::string Riff(const std::string& chunks)
@@ -257,6 +263,14 @@ TEST(HostWav, BrokenFilesAreRefusedWithTheReason)
         {"no channels", Riff(Chunk("fmt ", Format(pcm, 0, 44100, 16)) + data), "no channels"},
         {"500 Hz", Riff(Chunk("fmt ", Format(pcm, 2, 500, 16)) + data), "sample rate 500 Hz out of range (1000 to 384000)"},
         {"400 kHz", Riff(Chunk("fmt ", Format(pcm, 2, 400000, 16)) + data), "out of range"},
+        // 20
+        {"block align of 3 frames", Riff(Chunk("fmt ", WithBlockAlign(stereo, 12)) + data),
+         "block align of 12 bytes does not match 2 channels of 16-bit samples (4 bytes)"},
+        {"block align 0", Riff(Chunk("fmt ", WithBlockAlign(stereo, 0)) + data), "block align of 0 bytes"},
+        {"extensible, block align of mono",
+         Riff(Chunk("fmt ", WithBlockAlign(Format(pcm, 2, 44100, 24, pcm), 3)) + data), "block align of 3 bytes"},
+        {"damaged chunk id", Riff(Chunk("fmt ", stereo) + std::string("L\0\xFF'", 4) + Le(1000, 4) + "ab"),
+         "chunk 'L\\x00\\xFF\\x27' runs past the end"},
     };
     for (const Case& c : cases) {
         WavReader reader;
@@ -269,6 +283,27 @@ TEST(HostWav, BrokenFilesAreRefusedWithTheReason)
     std::string error;
     EXPECT_FALSE(OpenWav("/nonexistent/brimhost.wav", reader, error));
     EXPECT_NE(error.find("cannot open the file"), std::string::npos) << error;
+}
+
+std::size_t OpenDescriptors()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
+TEST(HostWav, AReaderClosesItsFileWhenItGoes)
+{
+    const std::string path = WriteFile("closes", ToneWav(Format(pcm, 2, 8000, 16), 2, 8000, pcm, 16, 100));
+    const std::size_t before = OpenDescriptors();
+    {
+        WavReader reader;
+        std::string error;
+        ASSERT_TRUE(OpenWav(path, reader, error)) << error;
+        ASSERT_EQ(OpenDescriptors(), before + 1);
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
 }
 
 TEST(HostWav, SamplesPastFourGigabytesAreReadInPlace)

@@ -73,7 +73,7 @@ std::string WithoutCarriageReturns(std::string text)
 
 // Runs brimhost with the arguments and waits for it; the fake logs into the
 // work folder. `whileRunning` acts on the running host first.
-HostRun RunHost(const std::string& arguments, const std::function<void()>& whileRunning = {})
+HostRun RunHost(const std::wstring& arguments, const std::function<void()>& whileRunning = {})
 {
     const std::string folder = WorkDirectory();
     CreateDirectoryA(folder.c_str(), nullptr);
@@ -88,26 +88,26 @@ HostRun RunHost(const std::string& arguments, const std::function<void()>& while
     const std::string suffix = std::to_string(++runCount) + ".txt";
     HANDLE out = CreateOutputFile(folder + "out" + suffix);
     HANDLE err = CreateOutputFile(folder + "err" + suffix);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process = {};
-    std::string commandLine = "\"" + hostPath + "\" " + arguments;
-    const BOOL started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    std::wstring commandLine = L"\"" + Widen(hostPath) + L"\" " + arguments;
+    const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                         &startup, &process);
     CloseHandle(out);
     CloseHandle(err);
-    EXPECT_TRUE(started) << commandLine << ": error " << GetLastError();
+    EXPECT_TRUE(started) << Utf8(commandLine) << ": error " << GetLastError();
     if (!started)
         return run;
     if (whileRunning)
         whileRunning();
     if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
         TerminateProcess(process.hProcess, 99);
-        ADD_FAILURE() << commandLine << " did not end within a minute";
+        ADD_FAILURE() << Utf8(commandLine) << " did not end within a minute";
     }
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     CloseHandle(process.hThread);
@@ -116,6 +116,11 @@ HostRun RunHost(const std::string& arguments, const std::function<void()>& while
     run.err = WithoutCarriageReturns(ReadFileText(folder + "err" + suffix));
     run.log = ReadLog(logPath);
     return run;
+}
+
+HostRun RunHost(const std::string& arguments, const std::function<void()>& whileRunning = {})
+{
+    return RunHost(Widen(arguments), whileRunning);
 }
 
 std::string Fake()
@@ -261,10 +266,10 @@ TEST_F(HostRunTest, StartUpTimesRunFromInitAndTheRateLeavesOutTheFirstFrame)
     EXPECT_GT(steadyFps, 5.0) << run.out;
 }
 
-TEST_F(HostRunTest, FeedsTheSamplesOfAWavFile)
+// Stereo at 22050 Hz: left sample i is i*256, right is -i*256, so the
+// waveform bytes are i and -i as signed chars.
+std::string RampWav()
 {
-    // Stereo at 22050 Hz: left sample i is i*256, right is -i*256, so the
-    // waveform bytes are i and -i as signed chars.
     std::string wav = "RIFF....WAVEfmt ";
     auto put32 = [&wav](std::uint32_t v) {
         for (int i = 0; i < 4; ++i)
@@ -287,9 +292,14 @@ TEST_F(HostRunTest, FeedsTheSamplesOfAWavFile)
         put16(static_cast<std::uint16_t>((i % 100) * 256));
         put16(static_cast<std::uint16_t>(-(i % 100) * 256));
     }
+    return wav;
+}
+
+TEST_F(HostRunTest, FeedsTheSamplesOfAWavFile)
+{
     CreateDirectoryA(WorkDirectory().c_str(), nullptr);
     const std::string wavPath = WorkDirectory() + "ramp.wav";
-    WriteFileText(wavPath, wav);
+    WriteFileText(wavPath, RampWav());
 
     const HostRun run = RunHost("--module 4 --frames 1 --no-sleep --wav \"" + wavPath + "\" " + Fake());
     EXPECT_EQ(run.exitCode, 0u) << run.err;
@@ -304,6 +314,29 @@ TEST_F(HostRunTest, FeedsTheSamplesOfAWavFile)
     EXPECT_EQ(bad.exitCode, 7u);
     EXPECT_TRUE(Contains(bad.err, "not a RIFF/WAVE file")) << bad.err;
     EXPECT_TRUE(bad.log.empty()) << "the file is checked before Init";
+}
+
+TEST_F(HostRunTest, TakesPathsTheAnsiCodePageCannotHold)
+{
+    // CJK and Thai: no ANSI code page holds both.
+    const std::wstring folder = Widen(WorkDirectory()) + L"\u96EA\u4EBA-\u0E01\u0E02\\";
+    CreateDirectoryA(WorkDirectory().c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring plugin = L"\"" + folder + L"fake.dll\"";
+    ASSERT_TRUE(CopyFileW(Widen(fakePath).c_str(), (folder + L"fake.dll").c_str(), FALSE));
+    WriteFileText(folder + L"ramp.wav", RampWav());
+
+    const HostRun run = RunHost(L"--frames 2 --wav \"" + folder + L"ramp.wav\" --capture \"" + folder +
+                                L"frames\" --snapshot \"" + folder + L"last.png\" " + plugin);
+    EXPECT_EQ(run.exitCode, 0u) << run.err;
+    ASSERT_FALSE(run.log.empty()) << run.err;
+    EXPECT_EQ(run.log[0].fields.at("rate"), "22050") << "the WAV file's rate";
+    EXPECT_EQ(ReadFileText(folder + L"frames\\frame_000002.png").substr(1, 3), "PNG");
+    EXPECT_EQ(ReadFileText(folder + L"last.png").substr(1, 3), "PNG");
+
+    const HostRun video = RunHost(L"--render --size 200x100 --raw-video \"" + folder + L"frames.raw\" " + plugin);
+    EXPECT_EQ(video.exitCode, 0u) << video.err;
+    EXPECT_EQ(ReadFileText(folder + L"frames.raw").size(), 5u * 200 * 100 * 4);
 }
 
 // A stereo 16-bit file at 22050 Hz whose samples in block k (576 samples)

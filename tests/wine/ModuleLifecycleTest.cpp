@@ -30,6 +30,16 @@ BOOL WINAPI PixelFormatRefused(HDC, int, const PIXELFORMATDESCRIPTOR*)
     return FALSE;
 }
 
+HGLRC WINAPI NoContext(HDC)
+{
+    return nullptr;
+}
+
+BOOL WINAPI NotMadeCurrent(HDC, HGLRC)
+{
+    return FALSE;
+}
+
 bool ClassRegistered(HMODULE library)
 {
     WNDCLASSEXA windowClass = {};
@@ -417,22 +427,25 @@ TEST_F(InitFailures, SecondInitAfterAFailedOneReportsTheRegisteredClass)
     EXPECT_EQ(watch.boxes.size(), 2u) << "no further message box";
 }
 
-struct PixelFormatCase {
+struct SetupFailureCase {
     int module;
+    const char* dll;
     const char* function;
     void* stub;
     const char* report;
 };
 
-const PixelFormatCase pixelFormatCases[] = {
-    {0, "ChoosePixelFormat", reinterpret_cast<void*>(NoPixelFormat), "ChoosePixelFormat failed"},
-    {1, "SetPixelFormat", reinterpret_cast<void*>(PixelFormatRefused), "SetPixelFormat failed"},
-    {2, "ChoosePixelFormat", reinterpret_cast<void*>(NoPixelFormat), "ChoosePixelFormat failed"},
+const SetupFailureCase setupFailureCases[] = {
+    {0, "GDI32.dll", "ChoosePixelFormat", reinterpret_cast<void*>(NoPixelFormat), "ChoosePixelFormat failed"},
+    {1, "GDI32.dll", "SetPixelFormat", reinterpret_cast<void*>(PixelFormatRefused), "SetPixelFormat failed"},
+    {2, "GDI32.dll", "ChoosePixelFormat", reinterpret_cast<void*>(NoPixelFormat), "ChoosePixelFormat failed"},
+    {1, "OPENGL32.dll", "wglCreateContext", reinterpret_cast<void*>(NoContext), "wglCreateContext failed"},
+    {2, "OPENGL32.dll", "wglMakeCurrent", reinterpret_cast<void*>(NotMadeCurrent), "wglMakeCurrent failed"},
 };
 
-TEST_F(MendedFaults, PixelFormatFailureIsReportedAndLeavesNothingBehind)
+TEST_F(MendedFaults, SetupFailureIsReportedAndLeavesNothingBehind)
 {
-    for (const PixelFormatCase& c : pixelFormatCases) {
+    for (const SetupFailureCase& c : setupFailureCases) {
         SCOPED_TRACE(c.report);
         ObjectCalls caseCalls;
         PlayerStandIn casePlayer;
@@ -440,7 +453,7 @@ TEST_F(MendedFaults, PixelFormatFailureIsReportedAndLeavesNothingBehind)
         ASSERT_TRUE(casePlayer.Load("", failure)) << failure;
         ASSERT_TRUE(RecordObjectCalls(casePlayer.library, caseCalls));
         ASSERT_TRUE(casePlayer.Fetch(c.module));
-        void* real = PatchImport(casePlayer.library, "GDI32.dll", c.function, c.stub);
+        void* real = PatchImport(casePlayer.library, c.dll, c.function, c.stub);
         ASSERT_NE(real, nullptr) << "the plug-in imports " << c.function;
 
         WindowWatch watch;
@@ -456,7 +469,7 @@ TEST_F(MendedFaults, PixelFormatFailureIsReportedAndLeavesNothingBehind)
         EXPECT_TRUE(caseCalls.quadrics.Balanced()) << "quadrics: " << caseCalls.quadrics;
 
         // With the real function back, the next start works.
-        PatchImport(casePlayer.library, "GDI32.dll", c.function, real);
+        PatchImport(casePlayer.library, c.dll, c.function, real);
         EXPECT_EQ(casePlayer.Init(), 0);
         EXPECT_EQ(PluginWindows().size(), 1u);
         EXPECT_EQ(casePlayer.Render(), 0);

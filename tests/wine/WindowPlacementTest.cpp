@@ -2,6 +2,7 @@
 // places off every screen, read and written from a folder whose name the
 // ANSI code page cannot hold, and full screen on a double-click.
 #include "ClientCapture.h"
+#include "host/ImportPatch.h"
 #include "PlayerStandIn.h"
 #include "WineTestSupport.h"
 
@@ -43,6 +44,8 @@ const RescueCase rescueCases[] = {
     {"a third of its width on screen", {-420, 40, 640, 480}, {-420, 40, 640, 480}},
     {"less than a third on screen", {-500, 40, 640, 480}, {0, 40, 640, 480}},
     {"less than a title bar's height on screen", {50, -470, 640, 480}, {50, 0, 640, 480}},
+    /* 15 */
+    {"its bottom on screen, the caption above", {50, -460, 640, 480}, {50, 0, 640, 480}},
 };
 
 std::string Describe(const Outer& outer)
@@ -163,6 +166,27 @@ void DoubleClick(PlayerStandIn& player, HWND window)
     player.Pump();
 }
 
+// The desk once the monitor the window was on has gone: one monitor, to
+// the right of where the test screen is.
+const HMONITOR remainingMonitor = reinterpret_cast<HMONITOR>(0x7E57);
+constexpr RECT remainingArea = {2000, 0, 3280, 1024};
+
+BOOL WINAPI OnlyRemainingMonitor(HDC, LPCRECT, MONITORENUMPROC callback, LPARAM data)
+{
+    RECT area = remainingArea;
+    callback(remainingMonitor, nullptr, &area, data);
+    return TRUE;
+}
+
+BOOL WINAPI RemainingMonitorInfo(HMONITOR monitor, LPMONITORINFO info)
+{
+    if (monitor != remainingMonitor)
+        return GetMonitorInfoA(monitor, info);
+    info->rcMonitor = info->rcWork = remainingArea;
+    info->dwFlags = 0;
+    return TRUE;
+}
+
 bool Lit(Pixel p)
 {
     return std::max({p.red, p.green, p.blue}) > 12;
@@ -244,6 +268,27 @@ TEST_F(FullScreen, DoubleClickCoversTheMonitorAndComesBack)
     EXPECT_EQ(Describe(OuterOf(window)), Describe(normal));
     EXPECT_EQ(GetWindowLongA(window, GWL_STYLE), style);
     player.Quit();
+}
+
+TEST_F(FullScreen, LeavingAfterItsMonitorWentComesBackOnAnother)
+{
+    ASSERT_NO_FATAL_FAILURE(Load());
+    ASSERT_NO_FATAL_FAILURE(Start(0, {{"screen_x", 100}, {"screen_y", 80}, {"screen_w", 320}, {"screen_h", 640}}));
+    DoubleClick(player, window);
+    ASSERT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION, 0) << "full screen";
+
+    void* enumerate = PatchImport(player.library, "USER32.dll", "EnumDisplayMonitors",
+                                  reinterpret_cast<void*>(OnlyRemainingMonitor));
+    void* info = PatchImport(player.library, "USER32.dll", "GetMonitorInfoA",
+                             reinterpret_cast<void*>(RemainingMonitorInfo));
+    ASSERT_TRUE(enumerate && info) << "the plug-in imports both";
+    DoubleClick(player, window);
+    const Outer rescued = {2000, 80, 320, 640};
+    EXPECT_EQ(Describe(OuterOf(window)), Describe(rescued)) << "framed, on the monitor that is left";
+    PatchImport(player.library, "USER32.dll", "EnumDisplayMonitors", enumerate);
+    PatchImport(player.library, "USER32.dll", "GetMonitorInfoA", info);
+    player.Quit();
+    EXPECT_EQ(Describe(SavedOuter(player, moduleNames[0])), Describe(rescued));
 }
 
 }  // namespace
