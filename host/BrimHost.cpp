@@ -107,7 +107,8 @@ LRESULT CALLBACK HostWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND CreateHostWindow(HINSTANCE instance, const char* title)
+// The viewer keeps it hidden: the plug-in's window is all there is to see.
+HWND CreateHostWindow(HINSTANCE instance, const char* title, bool show)
 {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = HostWndProc;
@@ -121,7 +122,7 @@ HWND CreateHostWindow(HINSTANCE instance, const char* title)
     // never sees it.
     HWND window = CreateWindowExA(0, "BrimwaveHost", title, WS_OVERLAPPEDWINDOW, 760, 600, 420, 160, nullptr,
                                   nullptr, instance, nullptr);
-    if (window != nullptr)
+    if (window != nullptr && show)
         ShowWindow(window, SW_SHOWNOACTIVATE);
     return window;
 }
@@ -468,7 +469,7 @@ int Run(HostOptions options)
                                        " (--list shows the modules)");
     }
     const std::string title = std::string("brimhost - ") + Text(module->description);
-    HWND hostWindow = CreateHostWindow(GetModuleHandleA(nullptr), title.c_str());
+    HWND hostWindow = CreateHostWindow(GetModuleHandleA(nullptr), title.c_str(), !options.viewer);
     if (hostWindow == nullptr) {
         FreeLibrary(plugin.library);
         return Fail(exitHostWindow, "cannot create the host window (" + ErrorText(GetLastError()) + ")");
