@@ -512,7 +512,9 @@ int wmain(int argc, wchar_t** argv)
     std::string error;
     if (parsed.options.listDevices)
         return ListAudioDevices(error) ? exitOk : Fail(exitNoAudio, error);
-    if (parsed.options.listen && !OpenListening(parsed.options.device, listening, Seconds(), error))
+    // --list and --config run no module: nothing to listen for.
+    const bool listen = parsed.options.listen && !parsed.options.list && !parsed.options.config;
+    if (listen && !OpenListening(parsed.options.device, listening, Seconds(), error))
         return Fail(exitNoAudio, error);
     const int result = Run(parsed.options);
     CloseListening(listening);
