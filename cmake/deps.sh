@@ -10,6 +10,9 @@ packages=(
     nsis  # makensis, which builds the installer
     libstb-dev  # stb_image_write for the host's PNG frames, header-only
     libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libglu1-mesa:i386
+    # The listening tests' private sound server, and the client library that
+    # wine's 32-bit pulse driver loads (wine32 pulls it in already).
+    pulseaudio pulseaudio-utils libpulse0:i386
 )
 
 missing=()

@@ -5,10 +5,12 @@
 #include "host/FrameSink.h"
 #include "host/HostOptions.h"
 #include "host/ImageFile.h"
+#include "host/LoopbackCapture.h"
 #include "host/SampleBytes.h"
 #include "host/SignalSource.h"
 #include "host/SystemError.h"
 #include "host/Utf8Path.h"
+#include "host/Viewer.h"
 #include "plugin/VisModule.h"
 
 #include <windows.h>
@@ -27,6 +29,11 @@ using HeaderGetter = VisHeader* (*)();
 // from the plug-in's.
 bool hostWindowClosed = false;
 long keyMessages = 0;
+// The viewer (Brimwave.exe): M asks for the next module (Quit, then Init
+// of the next), and failures show in a box when there is no console.
+bool viewer = false;
+bool switchRequested = false;
+ListenSource listening;
 
 // Start-up as the user sees it: from the call of Init to the return of the
 // first Render, whose frame is then on screen.
@@ -44,6 +51,7 @@ enum class RunEnd {
     AudioEnd,
     AudioUnreadable,
     RawVideoFailed,
+    NextModule,
 };
 
 struct Plugin {
@@ -59,6 +67,8 @@ struct Capture {
 int Fail(int code, const std::string& message)
 {
     std::fprintf(stderr, "brimhost: %s\n", message.c_str());
+    if (viewer && !HasConsoleOutput())
+        MessageBoxW(nullptr, WidePath(message).c_str(), L"Brimwave", MB_OK | MB_ICONERROR);
     return code;
 }
 
@@ -87,6 +97,9 @@ LRESULT CALLBACK HostWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CLOSE:
         return OnClose();
     case WM_KEYDOWN:
+        switchRequested = switchRequested || (viewer && wParam == 'M');
+        ++keyMessages;
+        return 0;
     case WM_KEYUP:
         ++keyMessages;
         return 0;
@@ -94,7 +107,8 @@ LRESULT CALLBACK HostWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND CreateHostWindow(HINSTANCE instance, const char* title)
+// The viewer keeps it hidden: the plug-in's window is all there is to see.
+HWND CreateHostWindow(HINSTANCE instance, const char* title, bool show)
 {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = HostWndProc;
@@ -108,7 +122,7 @@ HWND CreateHostWindow(HINSTANCE instance, const char* title)
     // never sees it.
     HWND window = CreateWindowExA(0, "BrimwaveHost", title, WS_OVERLAPPEDWINDOW, 760, 600, 420, 160, nullptr,
                                   nullptr, instance, nullptr);
-    if (window != nullptr)
+    if (window != nullptr && show)
         ShowWindow(window, SW_SHOWNOACTIVATE);
     return window;
 }
@@ -157,6 +171,8 @@ int ListModules(const Plugin& plugin)
 int PrepareSignal(const HostOptions& options, SignalSource& source)
 {
     source.kind = options.signal;
+    if (options.listen)
+        source.rate = listening.buffer.format.rate;
     if (options.signal != SignalKind::WavFile)
         return exitOk;
     std::string error;
@@ -231,6 +247,7 @@ const char* EndText(RunEnd end)
     case RunEnd::AudioEnd: return "end of the audio";
     case RunEnd::AudioUnreadable: return "the WAV file could not be read";
     case RunEnd::RawVideoFailed: return "the raw video could not be written";
+    case RunEnd::NextModule: return "M pressed, the next module follows";
     }
     return "";
 }
@@ -264,6 +281,10 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
             }
             TranslateMessage(&message);
             DispatchMessageA(&message);
+            if (switchRequested) {
+                end = RunEnd::NextModule;
+                break;
+            }
             continue;
         }
         const double now = Seconds() - start;
@@ -280,7 +301,9 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
             WaitForMessages((options.seconds > 0 ? std::min(due, options.seconds) : due) - now);
             continue;
         }
-        if (!FillBlock(source, FrameBlockStart(clock, module->latencyMs, source.rate, frames, now), left, right)) {
+        if (options.listen) {
+            ListenBlock(listening, module->latencyMs, Seconds(), left, right);
+        } else if (!FillBlock(source, FrameBlockStart(clock, module->latencyMs, source.rate, frames, now), left, right)) {
             end = RunEnd::AudioUnreadable;
             break;
         }
@@ -400,7 +423,31 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     return result;
 }
 
-int Run(const HostOptions& options)
+// Runs the module, and in the viewer each next one that M asks for.
+int RunModules(HostOptions options, const Plugin& plugin, VisModule* module, HWND hostWindow)
+{
+    for (;;) {
+        if (options.viewer)
+            std::printf("module %d: %s\n", options.module, Text(module->description));
+        std::fflush(stdout);
+        const int result = RunModule(options, module, hostWindow);
+        if (result != exitOk || !switchRequested)
+            return result;
+        switchRequested = false;
+        // Quit destroyed the module's window, whose quit message is not the user's.
+        MSG message;
+        while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        options.module = NextModule(plugin.header->getModule, options.module);
+        module = plugin.header->getModule(options.module);
+        module->hostWindow = hostWindow;
+        module->instance = plugin.library;
+        RememberModule(options.pluginPath, options.module);
+        SetWindowTextA(hostWindow, (std::string("brimhost - ") + Text(module->description)).c_str());
+    }
+}
+
+int Run(HostOptions options)
 {
     Plugin plugin;
     int result = LoadPlugin(options.pluginPath, plugin);
@@ -412,6 +459,9 @@ int Run(const HostOptions& options)
         return result;
     }
 
+    // A remembered module the plug-in no longer has: the viewer starts the first.
+    if (options.viewer && plugin.header->getModule(options.module) == nullptr)
+        options.module = 0;
     VisModule* module = plugin.header->getModule(options.module);
     if (module == nullptr) {
         FreeLibrary(plugin.library);
@@ -419,7 +469,7 @@ int Run(const HostOptions& options)
                                        " (--list shows the modules)");
     }
     const std::string title = std::string("brimhost - ") + Text(module->description);
-    HWND hostWindow = CreateHostWindow(GetModuleHandleA(nullptr), title.c_str());
+    HWND hostWindow = CreateHostWindow(GetModuleHandleA(nullptr), title.c_str(), !options.viewer);
     if (hostWindow == nullptr) {
         FreeLibrary(plugin.library);
         return Fail(exitHostWindow, "cannot create the host window (" + ErrorText(GetLastError()) + ")");
@@ -430,7 +480,7 @@ int Run(const HostOptions& options)
     if (options.config)
         module->Config(module);
     else
-        result = RunModule(options, module, hostWindow);
+        result = RunModules(options, plugin, module, hostWindow);
     DestroyWindow(hostWindow);
     FreeLibrary(plugin.library);
     return result;
@@ -447,17 +497,27 @@ int wmain(int argc, wchar_t** argv)
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments)
         pointers.push_back(argument.c_str());
-    const ParsedOptions parsed = ParseHostOptions(argc, pointers.data());
-    if (!parsed.error.empty()) {
-        std::fprintf(stderr, "brimhost: %s\n(brimhost.exe --help lists the options and exit codes)\n",
-                     parsed.error.c_str());
-        return exitUsage;
-    }
+    const bool viewerProgram = IsViewerProgram();
+    if (viewerProgram)
+        AttachParentConsole();
+    const ParsedOptions parsed =
+        ParseHostOptions(argc, pointers.data(), viewerProgram ? ViewerDefaults() : HostOptions());
+    viewer = parsed.options.viewer;
+    if (!parsed.error.empty())
+        return Fail(exitUsage, parsed.error + "\n(brimhost.exe --help lists the options and exit codes)");
     if (parsed.options.help) {
         std::printf("%s", HostUsage());
         return exitOk;
     }
+    std::string error;
+    if (parsed.options.listDevices)
+        return ListAudioDevices(error) ? exitOk : Fail(exitNoAudio, error);
+    // --list and --config run no module: nothing to listen for.
+    const bool listen = parsed.options.listen && !parsed.options.list && !parsed.options.config;
+    if (listen && !OpenListening(parsed.options.device, listening, Seconds(), error))
+        return Fail(exitNoAudio, error);
     const int result = Run(parsed.options);
+    CloseListening(listening);
     std::fflush(stdout);
     return result;
 }

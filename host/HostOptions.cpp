@@ -95,10 +95,13 @@ bool IsOption(const char* argument)
 
 }  // namespace
 
-ParsedOptions ParseHostOptions(int argc, const char* const* argv)
+ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOptions& defaults)
 {
     ParsedOptions parsed;
     HostOptions& options = parsed.options;
+    options = defaults;
+    bool pluginGiven = false;
+    bool listen = false;
     bool silence = false;
     bool livePacing = false;  // --fps or --no-sleep given
     bool offline = false;     // --render or --render-fps given
@@ -110,9 +113,10 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
         if (!IsOption(argv[i])) {
-            if (!options.pluginPath.empty())
+            if (pluginGiven)
                 return fail("more than one plug-in given: '" + options.pluginPath + "' and '" + name + "'");
             options.pluginPath = name;
+            pluginGiven = true;
             continue;
         }
         // Switches without a value.
@@ -135,11 +139,23 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
         }
         if (name == "--silence") {
             options.signal = SignalKind::Silence;
+            options.listen = false;
             silence = true;
             continue;
         }
         if (name == "--render") {
             offline = true;
+            continue;
+        }
+        if (name == "--list-devices") {
+            options.listDevices = true;
+            continue;
+        }
+        if (name == "--listen") {
+            // The device is optional: a next argument that is no option and no DLL names it.
+            options.listen = listen = true;
+            if (i + 1 < argc && !IsOption(argv[i + 1]) && !EndsWithNoCase(argv[i + 1], ".dll"))
+                options.device = argv[++i];
             continue;
         }
 
@@ -198,6 +214,7 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
                 return fail(bad + " (a file)");
             options.signal = SignalKind::WavFile;
             options.wavPath = value;
+            options.listen = false;
         } else if (name == "--raw-video") {
             if (*value == '\0')
                 return fail(bad + " (a file or FIFO)");
@@ -205,7 +222,7 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
         }
     }
 
-    if (options.help)
+    if (options.help || options.listDevices)
         return parsed;
     if (options.pluginPath.empty())
         return fail("no plug-in DLL given");
@@ -213,6 +230,10 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv)
         return fail("--list and --config exclude each other");
     if (silence && !options.wavPath.empty())
         return fail("--wav and --silence exclude each other: give one source");
+    if (listen && (silence || !options.wavPath.empty()))
+        return fail("--listen excludes --wav and --silence: give one source");
+    if (listen && offline)
+        return fail("--listen cannot render offline: what the PC plays comes in real time");
     if (offline && livePacing)
         return fail("--render and --render-fps exclude --fps and --no-sleep");
     if (offline)
@@ -247,9 +268,16 @@ const char* HostUsage()
            "  --wav FILE             feed a WAV file: 8-bit to 32-bit PCM or 32/64-bit float,\n"
            "                         any channel count (the first two are used), 1 to 384 kHz\n"
            "  --silence              feed silence\n"
+           "  --listen [DEVICE]      feed what the PC plays: loopback of the default output or\n"
+           "                         of the endpoint named DEVICE (a name --list-devices shows,\n"
+           "                         or a part of one); where loopback is not available, a\n"
+           "                         capture endpoint called \"Monitor of ...\", else the\n"
+           "                         default capture endpoint. One line says which and why\n"
+           "  --list-devices         list the audio endpoints and exit\n"
            "  --help                 this text\n"
            "\n"
-           "Without --wav or --silence the samples come from a built-in stereo signal at 44100 Hz.\n"
+           "Without --wav, --silence or --listen the samples come from a built-in stereo\n"
+           "signal at 44100 Hz.\n"
            "\n"
            "Which samples a frame shows:\n"
            "  paced runs (the default and --fps) follow the wall clock as the player does: the\n"
@@ -257,7 +285,9 @@ const char* HostUsage()
            "    skip blocks, waits keep the window answering its messages;\n"
            "  --render: frame i shows the block at i / F seconds, and every frame is kept;\n"
            "    with --wav the run ends at the end of the file;\n"
-           "  unpaced runs (--no-sleep, --fps 0): the next block every frame, for measuring.\n"
+           "  unpaced runs (--no-sleep, --fps 0): the next block every frame, for measuring;\n"
+           "  --listen: the newest block the device delivered; while it delivers nothing,\n"
+           "    silence. A lost device or a new default one is opened again.\n"
            "\n"
            "The run ends when the plug-in posts the quit message, Render returns non-zero,\n"
            "a frame or time limit is reached, the host window is closed, or a render reaches\n"
@@ -274,5 +304,6 @@ const char* HostUsage()
            "  7  the WAV file could not be used or read\n"
            "  8  no plug-in window to capture, or a frame, the raw video or the snapshot\n"
            "     could not be written\n"
-           "  9  the host window could not be created\n";
+           "  9  the host window could not be created\n"
+           "  10  no audio endpoint to listen to or to list\n";
 }

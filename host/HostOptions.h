@@ -16,6 +16,7 @@ enum HostExitCode {
     exitBadWav = 7,         // the --wav file could not be used
     exitCaptureFailed = 8,  // no window to capture or a frame could not be written
     exitHostWindow = 9,     // the host's own window could not be made
+    exitNoAudio = 10,       // --listen or --list-devices found no audio endpoint
 };
 
 enum class Pacing {
@@ -52,6 +53,10 @@ struct HostOptions {
     std::string rawVideoPath;  // every frame as raw pixels into this file or FIFO; empty: none
     SignalKind signal = SignalKind::Synthesized;
     std::string wavPath;
+    bool listen = false;       // what the PC plays, instead of the signal
+    std::string device;        // with listen: the endpoint's name; empty: the default output
+    bool listDevices = false;
+    bool viewer = false;       // M opens the next module, and the choice is remembered
 };
 
 struct ParsedOptions {
@@ -60,7 +65,8 @@ struct ParsedOptions {
 };
 
 // argv[0] is the program; the rest are options and the one plug-in path.
-ParsedOptions ParseHostOptions(int argc, const char* const* argv);
+// The options start as `defaults` (a plug-in path there makes one optional).
+ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOptions& defaults = HostOptions());
 
 // The --help text, exit codes included.
 const char* HostUsage();

@@ -202,8 +202,8 @@ bool ReadHeader(std::FILE* file, WavFormat& format, std::string& error)
     return true;
 }
 
-// One sample at the 16-bit scale: the top sixteen bits of an integer sample,
-// a float scaled by 32768 and clipped.
+}  // namespace
+
 std::int16_t Sample16(const unsigned char* bytes, const WavFormat& format)
 {
     if (format.encoding == WavEncoding::Float) {
@@ -224,8 +224,6 @@ std::int16_t Sample16(const unsigned char* bytes, const WavFormat& format)
     const int top = format.bytesPerSample - 2;
     return static_cast<std::int16_t>(bytes[top] | bytes[top + 1] << 8);
 }
-
-}  // namespace
 
 bool OpenWav(const std::string& path, WavReader& reader, std::string& error)
 {

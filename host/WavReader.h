@@ -33,6 +33,10 @@ struct WavReader {
     std::vector<unsigned char> buffer;
 };
 
+// One sample of `format` at the 16-bit scale: the top sixteen bits of an
+// integer sample, a float scaled by 32768 and clipped (NaN is silence).
+std::int16_t Sample16(const unsigned char* bytes, const WavFormat& format);
+
 // Opens the file (a UTF-8 path) and reads its header: PCM, IEEE float or
 // WAVE_FORMAT_EXTENSIBLE of either, any channel count, 1 kHz to 384 kHz,
 // chunks of any size in any order, a block align of whole frames. False with

@@ -2,7 +2,7 @@
 ; loads visualizations from, and lists it in Add/Remove Programs for all users.
 ;
 ; The build defines VERSION (0.6.0.0), RELEASE (0.6), COPYRIGHT, and the
-; paths DLL, LICENSE, ICON and OUTFILE.
+; paths DLL, VIEWER (Brimwave.exe), LICENSE, ICON and OUTFILE.
 ;
 ; Exit codes of Setup and of the uninstaller, silent or not: 0 done,
 ; 1 cancelled by the user, 2 aborted, 3 the folder is not the player's
@@ -29,6 +29,11 @@ SetDateSave off
 ; other plug-ins' files, so they bear the product's name.
 !define LICENCE_NAME "Brimwave-LICENSE.txt"
 !define UNINSTALLER_NAME "Brimwave-uninstall.exe"
+; Brimwave without the player: it runs the DLL beside it.
+!define VIEWER_NAME "Brimwave.exe"
+!define SHORTCUT_NAME "Brimwave.lnk"
+; The folder the one Start-menu shortcut runs Brimwave.exe from.
+!define SHORTCUT_KEY "Software\Brimwave"
 ; Each plug-in folder has an entry of its own: "Brimwave", "Brimwave 2", ...
 !define UNINSTALL_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
 !define ENTRY_NAME "Brimwave"
@@ -67,7 +72,7 @@ Var PluginDir
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TITLE "Brimwave ${RELEASE} is installed"
-!define MUI_FINISHPAGE_TEXT "Start Winamp, open Preferences > Plug-ins > Visualization, pick $\"Brimwave (OpenGL) v${RELEASE}$\" and one of its modules, and press Start.$\r$\n$\r$\nHOME and END change the sensitivity, ESC ends the visualization."
+!define MUI_FINISHPAGE_TEXT "Start Winamp, open Preferences > Plug-ins > Visualization, pick $\"Brimwave (OpenGL) v${RELEASE}$\" and one of its modules, and press Start.$\r$\n$\r$\nHOME and END change the sensitivity, ESC ends the visualization.$\r$\n$\r$\nWithout Winamp: start Brimwave from the Start menu and play music in any program; M opens the next visualization."
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -359,7 +364,12 @@ retry:
 
     SetOverwrite on
     File "/oname=$PluginDir\${LICENCE_NAME}" "${LICENSE}"
+    File "/oname=$PluginDir\${VIEWER_NAME}" "${VIEWER}"
     WriteUninstaller "$PluginDir\${UNINSTALLER_NAME}"
+    ; For every user; a second player's install points it at its own folder.
+    SetShellVarContext all
+    CreateShortCut "$SMPROGRAMS\${SHORTCUT_NAME}" "$PluginDir\${VIEWER_NAME}"
+    WriteRegStr HKLM "${SHORTCUT_KEY}" "Shortcut" "$PluginDir"
 
     ; This folder's entry, else the first free name; the first one is
     ; "Brimwave", the others also name their folder.
@@ -459,7 +469,14 @@ unRetry:
         Abort "Nothing was removed: $INSTDIR\${DLL_NAME} may not be changed."
     ${EndIf}
     Delete "$INSTDIR\${LICENCE_NAME}"
+    Delete "$INSTDIR\${VIEWER_NAME}"
     Delete "$INSTDIR\${UNINSTALLER_NAME}"
+    ReadRegStr $0 HKLM "${SHORTCUT_KEY}" "Shortcut"
+    ${If} $0 == $INSTDIR
+        SetShellVarContext all
+        Delete "$SMPROGRAMS\${SHORTCUT_NAME}"
+        DeleteRegKey HKLM "${SHORTCUT_KEY}"
+    ${EndIf}
     StrCpy $0 $INSTDIR
     Call un.FindEntry
     ${If} $1 != ""

@@ -9,10 +9,10 @@
 
 namespace {
 
-ParsedOptions Parse(std::vector<const char*> arguments)
+ParsedOptions Parse(std::vector<const char*> arguments, const HostOptions& defaults = HostOptions())
 {
     arguments.insert(arguments.begin(), "brimhost.exe");
-    return ParseHostOptions(static_cast<int>(arguments.size()), arguments.data());
+    return ParseHostOptions(static_cast<int>(arguments.size()), arguments.data(), defaults);
 }
 
 TEST(HostOptions, DefaultsRunModuleZeroPacedByTheModule)
@@ -132,6 +132,11 @@ TEST(HostOptions, MistakesAreRefusedByName)
         {{"--render", "--fps", "30", "x.dll"}, "exclude --fps and --no-sleep"},
         {{"--no-sleep", "--render-fps", "30", "x.dll"}, "exclude --fps and --no-sleep"},
         {{"--raw-video", "", "x.dll"}, "for --raw-video"},
+        // 35
+        {{"--listen", "--wav", "a.wav", "x.dll"}, "--listen excludes --wav and --silence"},
+        {{"--silence", "--listen", "x.dll"}, "--listen excludes --wav and --silence"},
+        {{"--listen", "--render", "x.dll"}, "--listen cannot render offline"},
+        {{"--listen", "Speakers"}, "no plug-in DLL given"},
     };
     for (const Case& c : cases) {
         const ParsedOptions parsed = Parse(c.arguments);
@@ -140,14 +145,38 @@ TEST(HostOptions, MistakesAreRefusedByName)
     }
 }
 
+TEST(HostOptions, ListenTakesAnOptionalDeviceAndViewerDefaultsGiveWayToArguments)
+{
+    const std::vector<std::vector<const char*>> withDevice = {
+        {"--listen", "Speakers (USB Audio)", "x.dll"},
+        {"x.dll", "--listen", "Speakers (USB Audio)", "--frames", "3"},
+    };
+    for (const auto& arguments : withDevice) {
+        const HostOptions o = Parse(arguments).options;
+        EXPECT_TRUE(o.listen && o.pluginPath == "x.dll" && o.device == "Speakers (USB Audio)") << arguments[0];
+    }
+    const HostOptions defaultDevice = Parse({"--listen", "X.DLL"}).options;
+    EXPECT_TRUE(defaultDevice.listen && defaultDevice.device.empty()) << "a DLL is never the device";
+    EXPECT_TRUE(Parse({"--list-devices"}).options.listDevices) << "no plug-in needed to list devices";
+
+    HostOptions viewer;
+    viewer.pluginPath = "C:\\Brimwave\\vis_brim.dll";
+    viewer.listen = true;
+    viewer.module = 2;
+    const ParsedOptions plain = Parse({}, viewer);
+    EXPECT_TRUE(plain.error.empty() && plain.options.listen && plain.options.module == 2) << plain.error;
+    const HostOptions changed = Parse({"--wav", "a.wav", "other.dll"}, viewer).options;
+    EXPECT_TRUE(!changed.listen && changed.pluginPath == "other.dll") << "a WAV replaces listening";
+}
+
 TEST(HostOptions, UsageDocumentsEveryExitCode)
 {
     const std::string usage = HostUsage();
-    for (int code = exitOk; code <= exitHostWindow; ++code)
+    for (int code = exitOk; code <= exitNoAudio; ++code)
         EXPECT_NE(usage.find("\n  " + std::to_string(code) + "  "), std::string::npos) << "exit code " << code;
     for (const char* option : {"--list", "--module", "--config", "--frames", "--seconds", "--fps", "--no-sleep",
                                "--size", "--capture", "--capture-every", "--capture-format", "--snapshot", "--wav",
-                               "--silence", "--render", "--render-fps", "--raw-video"})
+                               "--silence", "--render", "--render-fps", "--raw-video", "--listen", "--list-devices"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

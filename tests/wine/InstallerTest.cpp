@@ -112,6 +112,14 @@ DWORD Uninstall(const std::string& pluginFolder)
     return RunProgram(EntryText(pluginFolder, "QuietUninstallString"));
 }
 
+// Brimwave.exe's shortcut, in the Start menu of every user.
+std::string StartMenuShortcut()
+{
+    char folder[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, folder);
+    return std::string(folder) + "\\Brimwave.lnk";
+}
+
 std::string AppData()
 {
     char folder[MAX_PATH] = "";
@@ -155,6 +163,7 @@ void ExpectInstalledIn(const std::string& pluginFolder)
 {
     EXPECT_TRUE(SameBytes(pluginFolder + "\\vis_brim.dll", ReadFileText(PluginPath()))) << pluginFolder;
     EXPECT_TRUE(FileExists(pluginFolder + "\\Brimwave-LICENSE.txt"));
+    EXPECT_TRUE(FileExists(pluginFolder + "\\Brimwave.exe"));
     EXPECT_FALSE(FileExists(pluginFolder + "\\vis_brim.dll.new"));
     EXPECT_FALSE(FileExists(pluginFolder + "\\vis_brim.dll.old"));
     EXPECT_EQ(EntryText(pluginFolder, "UninstallString").find("\"" + pluginFolder + uninstaller + "\""), 0u);
@@ -282,12 +291,14 @@ TEST_F(Installer, UpgradeAndUninstallKeepTheSettingsTheHostWrote)
 
     ASSERT_EQ(Install(), 0u) << "the same release again";
     ExpectInstalledIn(plugins);
+    EXPECT_TRUE(FileExists(StartMenuShortcut()));
     EXPECT_EQ(ReadFileText(plugins + "\\plugin.ini"), settings);
     EXPECT_EQ(RunProgram(host + "--list " + installed), 0u) << "the installed copy loads as a plug-in";
 
     EXPECT_EQ(Uninstall(plugins), 0u);
-    for (const char* name : {"\\vis_brim.dll", "\\Brimwave-LICENSE.txt"})
+    for (const char* name : {"\\vis_brim.dll", "\\Brimwave-LICENSE.txt", "\\Brimwave.exe"})
         EXPECT_FALSE(FileExists(plugins + name)) << name;
+    EXPECT_FALSE(FileExists(StartMenuShortcut()));
     // The uninstaller's own file goes once the program that ran it has ended.
     for (int tenths = 0; tenths < 300 && FileExists(plugins + uninstaller); ++tenths)
         Sleep(100);
