@@ -8,6 +8,7 @@ packages=(
     wine wine32:i386
     xvfb xauth ffmpeg
     nsis  # makensis, which builds the installer
+    clang libclang-rt-dev llvm  # sanitizers and libFuzzer for the native tests; llvm-symbolizer names the lines
     libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libglu1-mesa:i386
 )
 
