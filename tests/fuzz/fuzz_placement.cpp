@@ -83,6 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    Overlap(placed.y, placed.height, area.top, area.bottom) >= limits.titleHeight;
                         }),
             "a caption's height of the window is on a work area");
+    const bool usableSize = saved.width >= limits.minimumWidth && saved.height >= limits.minimumHeight;
+    Require(!usableSize || std::none_of(areas.begin(), areas.end(),
+                                        [&](const ScreenRect& area) { return Inside(saved, area); }) ||
+                placed == saved,
+            "a window inside a work area stays where it was");
     const bool moved = placed.x != saved.x || placed.y != saved.y;
     Require(!moved || std::any_of(areas.begin(), areas.end(),
                                   [&](const ScreenRect& area) { return Inside(placed, area); }),
