@@ -4,10 +4,10 @@
 #include "host/HostOptions.h"
 #include "tests/fuzz/FuzzCheck.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <string>
 #include <vector>
 
