@@ -47,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WavReader reader;
     std::string error;
     if (!OpenWav("/proc/self/fd/" + std::to_string(file), reader, error)) {
-        Require(!error.empty(), "a refused file gets a message");
+        Require(!error.empty() && std::all_of(error.begin(), error.end(),
+                                              [](char c) { return c >= 0x20 && c < 0x7F; }),
+                "a refused file gets a readable message");
         Require(reader.file == nullptr, "a refused file is closed");
         return 0;
     }
