@@ -40,10 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     argv.push_back(nullptr);
 
     const ParsedOptions parsed = ParseHostOptions(static_cast<int>(arguments.size()), argv.data());
-    if (!parsed.error.empty() || parsed.options.help)
+    if (!parsed.error.empty() || parsed.options.help || parsed.options.listDevices)
         return 0;
     const HostOptions& options = parsed.options;
     Require(!options.pluginPath.empty(), "an accepted line names the plug-in");
+    Require(!options.listen || (options.wavPath.empty() && options.pacing != Pacing::Offline),
+            "--listen excludes --wav and offline rendering");
     Require((options.width == 0) == (options.height == 0) && options.width >= 0 && options.width <= 8192 &&
                 options.height >= 0 && options.height <= 8192,
             "--size gives both sides, 1 to 8192");
