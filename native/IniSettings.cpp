@@ -99,13 +99,13 @@ int ProfileInt(const std::string& text, const std::string& section, const std::s
     bool inSection = false;
     while (std::getline(lines, line)) {
         const std::string_view trimmed = Trim(line);
-        if (!trimmed.empty() && trimmed.front() == '[') {
-            const std::size_t close = trimmed.rfind(']');
-            const std::string_view name = close == std::string_view::npos ? trimmed.substr(1) : trimmed.substr(1, close - 1);
+        // A '[' without a ']' makes no section: the line is read as a key.
+        const std::size_t close = trimmed.rfind(']');
+        if (!trimmed.empty() && trimmed.front() == '[' && close != std::string_view::npos) {
             // Only the first section of the name is searched.
             if (inSection)
                 return fallback;
-            inSection = SameNoCase(Trim(name), section);
+            inSection = SameNoCase(Trim(trimmed.substr(1, close - 1)), section);
             continue;
         }
         const std::size_t equals = trimmed.find('=');
