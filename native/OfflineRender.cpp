@@ -14,6 +14,10 @@
 #include "settings/Settings.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
@@ -127,6 +131,19 @@ const OffscreenTarget* presentTarget = nullptr;
 unsigned char* presentPixels = nullptr;
 bool presented = false;
 
+// A pipe holds 64 KiB unless asked for more: the reader would be woken a
+// dozen times a frame. Up to a frame, as much as the system allows.
+void WidenPipe(std::FILE* output, std::size_t frameBytes)
+{
+    const int fd = fileno(output);
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISFIFO(status.st_mode))
+        return;
+    for (std::size_t size = std::min<std::size_t>(frameBytes, 1 << 24); size >= 65536; size /= 2)
+        if (fcntl(fd, F_SETPIPE_SZ, static_cast<int>(size)) >= 0)
+            return;
+}
+
 std::FILE* OpenOutput(const std::string& path)
 {
     return path == "-" ? stdout : std::fopen(path.c_str(), "wb");
@@ -179,6 +196,7 @@ int RunOfflineRender(const OfflineOptions& options)
         return Fail(exitCaptureFailed, "cannot open '" + options.rawVideoPath + "' (" + std::strerror(openError) + ")");
     }
     const std::size_t frameBytes = static_cast<std::size_t>(options.width) * options.height * 4;
+    WidenPipe(output, frameBytes);
     FrameWriter writer;
     StartWriter(writer, output, frameBytes);
 
