@@ -135,13 +135,20 @@ if [ "$kind" = mp4 ] && ((width % 2 || height % 2)); then
     width=$((width / 2 * 2)) height=$((height / 2 * 2))
 fi
 
-# The packages are installed only when a tool they bring is missing; the
-# 32-bit wine is a package of its own. The native engine needs ffmpeg alone.
-tools=(ffmpeg ffprobe)
-[ "$engine" = native ] || tools+=(Xvfb wine wineserver /usr/lib/wine/wine)
+# The packages are installed only when something they bring is missing: a
+# tool, or for the wine engine the 32-bit wine and GL that the host runs on.
+# The native engine needs ffmpeg alone.
+tools=(ffmpeg ffprobe) files=()
+if [ "$engine" = wine ]; then
+    tools+=(Xvfb wine wineserver)
+    files=(/usr/lib/wine/wine /usr/lib/i386-linux-gnu/dri/swrast_dri.so /usr/lib/i386-linux-gnu/libGLU.so.1)
+fi
 missing=""
 for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || missing=1
+done
+for file in "${files[@]}"; do
+    [ -e "$file" ] || missing=1
 done
 if [ -n "$missing" ]; then
     "$here/cmake/deps.sh" >&2
@@ -249,7 +256,13 @@ startDisplay() {
 startWinePrefix() {
     local shared=${BRIM_WINEPREFIX:-$here/build/windows/wineprefix} name
     export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    [ -f "$shared/system.reg" ] || WINEPREFIX=$shared "$here/cmake/wine-prefix.sh" >&2
+    # A missing prefix is made, and one of an older wine (its stamp is the
+    # time of wine.inf) brought up to date, in the shared files themselves.
+    local inf=/usr/share/wine/wine.inf
+    if [ ! -f "$shared/system.reg" ] ||
+        { [ -f "$inf" ] && [ "$(cat "$shared/.update-timestamp" 2>/dev/null)" != "$(stat -c %Y "$inf")" ]; }; then
+        WINEPREFIX=$shared "$here/cmake/wine-prefix.sh" >&2
+    fi
     export WINEPREFIX=$tmp/prefix
     mkdir -p "$WINEPREFIX/dosdevices"
     for name in drive_c system.reg user.reg userdef.reg .update-timestamp; do
