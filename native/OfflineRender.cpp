@@ -4,10 +4,10 @@
 #include "host/HostOptions.h"
 #include "host/SampleBytes.h"
 #include "host/SignalSource.h"
+#include "native/FramePresenter.h"
 #include "native/IniSettings.h"
 #include "native/OffscreenTarget.h"
 #include "player/VisModule.h"
-#include "scenes/FrameOutput.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneSetup.h"
 #include "scenes/Scenes.h"
@@ -149,13 +149,13 @@ std::FILE* OpenOutput(const std::string& path)
     return path == "-" ? stdout : std::fopen(path.c_str(), "wb");
 }
 
-}  // namespace
-
-void PresentFrame()
+void ReadPresentedFrame()
 {
     ReadOffscreenFrame(*presentTarget, presentPixels);
     presented = true;
 }
+
+}  // namespace
 
 int RunOfflineRender(const OfflineOptions& options)
 {
@@ -211,6 +211,7 @@ int RunOfflineRender(const OfflineOptions& options)
     std::int16_t left[blockSamples];
     std::int16_t right[blockSamples];
     presentTarget = &target;
+    presentFrameTo = ReadPresentedFrame;
     // Init shows the plug-in's window, whose paint draws a frame before the
     // first Render and so moves the animation on once: the same here.
     std::vector<unsigned char> unseen(frameBytes);
@@ -245,6 +246,7 @@ int RunOfflineRender(const OfflineOptions& options)
     const bool written = StopWriter(writer);
     const double elapsed = SecondsSince(start);
     const bool closed = output == stdout ? std::fflush(output) == 0 : std::fclose(output) == 0;
+    presentFrameTo = nullptr;
     ReleaseScene();
     DestroyOffscreenTarget(target);
     CloseWav(source.wav);
