@@ -7,6 +7,7 @@
 #include "settings/Settings.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -22,9 +23,10 @@ constexpr int width = 160;
 constexpr int height = 120;
 constexpr int fps = 20;
 
+// Named after the process too: other test runs may share the folder.
 std::string TempPath(const std::string& name)
 {
-    return testing::TempDir() + "brimwave_" + name;
+    return testing::TempDir() + "brimwave_" + std::to_string(getpid()) + "_" + name;
 }
 
 void Put(std::ofstream& out, std::uint32_t value, int bytes)
@@ -33,10 +35,11 @@ void Put(std::ofstream& out, std::uint32_t value, int bytes)
         out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-// Two seconds of silence, then one of the host's built-in beat: 16-bit stereo.
-std::string WriteSilenceThenBeat()
+// Two seconds of silence, then one of the host's built-in beat: 16-bit
+// stereo. Each test names its own file: ctest runs them side by side.
+std::string WriteSilenceThenBeat(const std::string& name)
 {
-    const std::string path = TempPath("song.wav");
+    const std::string path = TempPath(name);
     const std::uint32_t frames = 3 * rate;
     std::ofstream out(path, std::ios::binary);
     out << "RIFF";
@@ -79,7 +82,7 @@ double MeanColouredPixels(const std::vector<unsigned char>& video, int first, in
 
 TEST(OfflineRender, EveryModuleGrowsWithTheMusicAndNotInSilence)
 {
-    const std::string song = WriteSilenceThenBeat();
+    const std::string song = WriteSilenceThenBeat("grows.wav");
     for (int module = 0; module < 3; ++module) {
         SCOPED_TRACE("module " + std::to_string(module));
         OfflineOptions options;
@@ -97,7 +100,9 @@ TEST(OfflineRender, EveryModuleGrowsWithTheMusicAndNotInSilence)
         const double loud = MeanColouredPixels(video, 45, 60);
         EXPECT_GT(silent, 0) << "the scene is drawn in silence too";
         EXPECT_GT(loud, 2 * silent) << "silent " << silent << ", loud " << loud;
+        std::remove(options.rawVideoPath.c_str());
     }
+    std::remove(song.c_str());
 }
 
 TEST(OfflineRender, FailuresEndWithTheirExitCode)
@@ -114,8 +119,9 @@ TEST(OfflineRender, FailuresEndWithTheirExitCode)
     const Case cases[] = {
         {"not a WAV file", 0, notWav, TempPath("x.raw"), exitBadWav},
         {"no such WAV file", 0, TempPath("none.wav"), TempPath("x.raw"), exitBadWav},
-        {"no folder for the video", 0, WriteSilenceThenBeat(), TempPath("none/x.raw"), exitCaptureFailed},
-        {"no such module", 3, WriteSilenceThenBeat(), TempPath("x.raw"), exitBadModule},
+        {"no folder for the video", 0, WriteSilenceThenBeat("fails.wav"), TempPath("none/x.raw"),
+         exitCaptureFailed},
+        {"no such module", 3, TempPath("fails.wav"), TempPath("x.raw"), exitBadModule},
     };
     for (const Case& c : cases) {
         OfflineOptions options;
@@ -124,6 +130,8 @@ TEST(OfflineRender, FailuresEndWithTheirExitCode)
         options.rawVideoPath = c.output;
         EXPECT_EQ(RunOfflineRender(options), c.exitCode) << c.what;
     }
+    std::remove(notWav.c_str());
+    std::remove(TempPath("fails.wav").c_str());
 }
 
 // Damaged values read as the plug-in reads them from plugin.ini under Wine.
@@ -164,6 +172,7 @@ TEST(IniSettings, SpheresKeysOnlyForTheSpheresModule)
     settings = initialSettings;
     EXPECT_TRUE(LoadIniSettings(TempPath("none.ini"), 1)) << "a missing file is no error";
     EXPECT_EQ(settings.detail, initialSettings.detail);
+    std::remove(path.c_str());
 }
 
 }  // namespace
