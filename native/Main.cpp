@@ -1,9 +1,8 @@
 // brimwave: Brimwave's modules natively on Linux. This front end renders a
 // song offline into raw video.
+#include "host/HostOptions.h"
 #include "native/IniSettings.h"
 #include "native/OfflineRender.h"
-
-#include "host/HostOptions.h"
 
 #include <cerrno>
 #include <cmath>

@@ -13,11 +13,11 @@
 #include "scenes/Scenes.h"
 #include "settings/Settings.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+
 #include <algorithm>
-#include <cstdlib>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
