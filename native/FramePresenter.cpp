@@ -2,10 +2,19 @@
 
 #include "scenes/FrameOutput.h"
 
-void (*presentFrameTo)() = nullptr;
+namespace {
+
+void (*presenter)() = nullptr;
+
+}  // namespace
+
+void SetFramePresenter(void (*present)())
+{
+    presenter = present;
+}
 
 void PresentFrame()
 {
-    if (presentFrameTo != nullptr)
-        presentFrameTo();
+    if (presenter)
+        presenter();
 }

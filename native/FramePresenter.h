@@ -1,6 +1,5 @@
-// The native program's PresentFrame, for the scenes: the front end that runs
-// (a window or an offline render) says where its frames go.
+// The scenes end each frame with PresentFrame; in the native program it goes
+// to whichever output runs: the window, or the offline render's frames.
 #pragma once
 
-// Called for every frame a scene presents; null presents nothing.
-extern void (*presentFrameTo)();
+void SetFramePresenter(void (*present)());

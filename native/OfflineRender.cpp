@@ -149,7 +149,7 @@ std::FILE* OpenOutput(const std::string& path)
     return path == "-" ? stdout : std::fopen(path.c_str(), "wb");
 }
 
-void ReadPresentedFrame()
+void PresentOffscreenFrame()
 {
     ReadOffscreenFrame(*presentTarget, presentPixels);
     presented = true;
@@ -211,7 +211,7 @@ int RunOfflineRender(const OfflineOptions& options)
     std::int16_t left[blockSamples];
     std::int16_t right[blockSamples];
     presentTarget = &target;
-    presentFrameTo = ReadPresentedFrame;
+    SetFramePresenter(PresentOffscreenFrame);
     // Init shows the plug-in's window, whose paint draws a frame before the
     // first Render and so moves the animation on once: the same here.
     std::vector<unsigned char> unseen(frameBytes);
@@ -246,7 +246,7 @@ int RunOfflineRender(const OfflineOptions& options)
     const bool written = StopWriter(writer);
     const double elapsed = SecondsSince(start);
     const bool closed = output == stdout ? std::fflush(output) == 0 : std::fclose(output) == 0;
-    presentFrameTo = nullptr;
+    SetFramePresenter(nullptr);
     ReleaseScene();
     DestroyOffscreenTarget(target);
     CloseWav(source.wav);
