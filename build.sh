@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds vis_brim.dll, brimhost.exe, the release zip and the installer into
-# dist/, then runs each of the three modules in the host on its built-in
-# signal, saves a picture of each, and renders a short GIF of each to a
-# synthesized beat.
+# Builds vis_brim.dll, brimhost.exe, the release zip, the installer and the
+# native brimwave into dist/, then runs each of the three modules in the host
+# on its built-in signal, saves a picture of each, and renders a short GIF of
+# each to a synthesized beat.
 set -euo pipefail
 cd "$(dirname "$0")"
 cmake/deps.sh
@@ -21,6 +21,11 @@ rm -f dist/brimwave-*
 mkdir -p dist/pictures
 cp build/windows/vis_brim.dll build/windows/host/brimhost.exe build/windows/dist/* dist/
 echo "-- dist/vis_brim.dll, dist/brimhost.exe"
+# The native program: the modules on Linux, and render.sh's engine.
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/native -j2 --target brimwave
+cp build/native/brimwave dist/
+echo "-- dist/brimwave"
 for package in build/windows/dist/*; do
     echo "-- dist/$(basename "$package") ($(stat -c %s "$package") bytes)"
 done

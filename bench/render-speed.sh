@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # How fast render.sh turns a song into an MP4, as a multiple of real time, for
 # each module at 640x480 and 40 frames a second, from its start to the
-# finished file; then where the time goes: the host's frames alone (Render,
-# read-back and writing), and the H.264 encoder alone.
-# Usage: bench/render-speed.sh [SECONDS of song, default 30]
+# finished file, through each engine; the processor time it took, which a
+# busy machine changes less than the wall clock; then where the time goes:
+# each engine's frames alone, and the H.264 encoder alone at the preset
+# render.sh uses and at its neighbours, with the file sizes.
+# Usage: bench/render-speed.sh [SECONDS of song, default 20]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-30}
+seconds=${1:-20}
 "$here/cmake/deps.sh"
-[ -f "$here/dist/brimhost.exe" ] || "$here/build.sh" >/dev/null
+[ -f "$here/dist/brimhost.exe" ] && [ -x "$here/dist/brimwave" ] || "$here/build.sh" >/dev/null
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
@@ -17,32 +19,56 @@ trap 'rm -rf "$work"' EXIT
 
 "$here/cmake/make-song.sh" "$work/song.wav" "$seconds"
 
-now() { date +%s.%N; }
+# Runs a command; prints "wall user+system" seconds of it and its children.
+timed() {
+    local TIMEFORMAT='%R %U %S'
+    { time "$@" >"$work/run.log" 2>&1; } 2>"$work/time" || { cat "$work/run.log"; exit 1; }
+    awk '{ printf "%s %.2f\n", $1, $2 + $3 }' "$work/time"
+}
+
 names=(Rectangles Spheres Rectangle/Texture)
-echo "render.sh, ${seconds} s song, 640x480, 40 fps (goal: 4x real time or more)"
+for engine in native wine; do
+    echo "render.sh --engine $engine, ${seconds} s song, 640x480, 40 fps (goal for Spheres natively: 8x real time or more)"
+    for module in 0 1 2; do
+        read -r wall cpu < <(timed "$here/render.sh" "$work/song.wav" "$work/out.mp4" --engine "$engine" \
+            --module "$module" --size 640x480 --fps 40)
+        awk -v m="$module" -v n="${names[$module]}" -v s="$seconds" -v w="$wall" -v c="$cpu" -v b="$(stat -c %s "$work/out.mp4")" \
+            'BEGIN { printf "  module %d %-18s %5.1f s  %5.2fx real time  processor %5.1f s  %4.1f MB\n", m, n, w, s / w, c, b / 1048576 }'
+        sed -n 's/^   \(brimwave\|brimhost.exe\): /      frames: /p' "$work/run.log"
+    done
+done
+
+echo "brimwave alone, raw frames to /dev/null, 640x480"
 for module in 0 1 2; do
-    began=$(now)
-    "$here/render.sh" "$work/song.wav" "$work/out.mp4" --module "$module" --size 640x480 --fps 40 \
-        >"$work/render.log" 2>&1 || { cat "$work/render.log"; exit 1; }
-    ended=$(now)
-    awk -v m="$module" -v n="${names[$module]}" -v s="$seconds" -v b="$began" -v e="$ended" \
-        'BEGIN { printf "  module %d %-18s %6.1f s  %5.2fx real time\n", m, n, e - b, s / (e - b) }'
-    sed -n 's/^   host: /      host: /p' "$work/render.log"
+    read -r wall cpu < <(timed env -u DISPLAY "$here/dist/brimwave" --render "$work/song.wav" --raw-video /dev/null \
+        --module "$module" --render-fps 40 --size 640x480 --settings "$work/none.ini")
+    awk -v m="$module" -v s="$seconds" -v w="$wall" -v c="$cpu" \
+        'BEGIN { printf "  module %d  %6.1f fps  %5.2fx real time  processor %4.2f s\n", m, 40 * s / w, s / w, c }'
 done
 
 export WINEPREFIX="${BRIM_WINEPREFIX:-$here/build/windows/wineprefix}" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-echo "host alone, offline render without output, 640x480"
+echo "brimhost.exe alone, offline render without output, 640x480"
 for module in 0 1 2; do
     wine "$here/dist/brimhost.exe" --module "$module" --render-fps 40 --seconds "$seconds" --size 640x480 \
         --wav "Z:${work//\//\\}\\song.wav" "Z:${here//\//\\}\\dist\\vis_brim.dll" </dev/null >"$work/host.log" 2>&1
-    awk -v m="$module" '/^frames:/ { printf "  module %d  %s fps  %.2fx real time\n", m, $6, $6 / 40 }' "$work/host.log"
+    awk -v m="$module" '/^frames:/ { printf "  module %d  %6.1f fps  %5.2fx real time\n", m, $6, $6 / 40 }' "$work/host.log"
 done
 timeout 30 wineserver -w || true
 
-began=$(now)
-ffmpeg -nostdin -v error -f lavfi -i "testsrc2=s=640x480:r=40:d=$seconds" -pix_fmt bgr0 -f rawvideo - |
-    ffmpeg -nostdin -v error -f rawvideo -pix_fmt bgr0 -video_size 640x480 -framerate 40 -i - \
-        -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -f mp4 "$work/encoded.mp4"
-ended=$(now)
-awk -v s="$seconds" -v b="$began" -v e="$ended" \
-    'BEGIN { printf "encoder alone, raw 640x480 frames to H.264: %.1f s, %.2fx real time\n", e - b, s / (e - b) }'
+echo "encoder alone, Spheres' raw 640x480 frames to H.264 with the song's AAC"
+env -u DISPLAY "$here/dist/brimwave" --render "$work/song.wav" --raw-video "$work/frames.raw" --module 1 2>/dev/null
+presets=(
+    "ultrafast with CABAC (render.sh)|-sws_flags neighbor -preset ultrafast -x264-params cabac=1|-aac_coder fast"
+    "ultrafast|-sws_flags neighbor -preset ultrafast|-aac_coder fast"
+    "superfast|-sws_flags neighbor -preset superfast|-aac_coder fast"
+    "veryfast, default chroma and AAC coder|-preset veryfast|"
+)
+for row in "${presets[@]}"; do
+    IFS='|' read -r name video audio <<<"$row"
+    # shellcheck disable=SC2086
+    read -r wall cpu < <(timed ffmpeg -nostdin -v error -f rawvideo -pix_fmt bgr0 -video_size 640x480 -framerate 40 \
+        -i "$work/frames.raw" -i "$work/song.wav" -map 0:v -map 1:a -c:v libx264 $video -crf 20 -pix_fmt yuv420p \
+        -c:a aac $audio -b:a 192k -y "$work/encoded.mp4")
+    awk -v n="$name" -v s="$seconds" -v w="$wall" -v c="$cpu" -v b="$(stat -c %s "$work/encoded.mp4")" \
+        'BEGIN { printf "  %-40s %5.2fx real time  processor %4.2f s  %4.1f MB\n", n, s / w, c, b / 1048576 }'
+done

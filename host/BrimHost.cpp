@@ -11,7 +11,7 @@
 #include "host/SystemError.h"
 #include "host/Utf8Path.h"
 #include "host/Viewer.h"
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 #include <windows.h>
 
@@ -226,15 +226,6 @@ void WaitForMessages(double seconds)
     MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
-// Frames per audio second of an offline render: asked for, or the pace the
-// player gives the module.
-double RenderFps(const HostOptions& options, const VisModule& module)
-{
-    if (options.renderFps > 0)
-        return options.renderFps;
-    return module.delayMs > 0 ? std::clamp(1000.0 / module.delayMs, 0.01, 1000.0) : 1000.0;
-}
-
 const char* EndText(RunEnd end)
 {
     switch (end) {
@@ -258,7 +249,7 @@ const char* EndText(RunEnd end)
 int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source, Capture& capture)
 {
     HostOptions clock = options;
-    clock.renderFps = RenderFps(options, *module);
+    clock.renderFps = OfflineRenderFps(options.renderFps, module->delayMs);
     const bool offline = options.pacing == Pacing::Offline;
     const long audioFrames = offline && source.kind == SignalKind::WavFile
                                  ? OfflineFrameCount(clock.renderFps, source.wav.format.frameCount, source.rate)
@@ -278,6 +269,15 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
                 quitCode = message.wParam;
                 end = hostWindowClosed ? RunEnd::HostClosed : RunEnd::QuitMessage;
                 break;
+            }
+            // An offline render's pictures come from Render alone: a paint of
+            // the window, which the display sends when it maps or uncovers
+            // it, would move the animation on by a frame that no video shows.
+            if (offline && message.message == WM_PAINT && message.hwnd == capture.window) {
+                PAINTSTRUCT paint;
+                BeginPaint(message.hwnd, &paint);
+                EndPaint(message.hwnd, &paint);
+                continue;
             }
             TranslateMessage(&message);
             DispatchMessageA(&message);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "host/HostOptions.h"
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 // True when this program's file is called Brimwave.exe.
 bool IsViewerProgram();
