@@ -43,3 +43,10 @@ long OfflineFrameCount(double renderFps, long long frameCount, int rate)
     const double frames = std::ceil(static_cast<double>(frameCount) * renderFps / rate - 1e-9);
     return static_cast<long>(std::min(frames, 2147483647.0));
 }
+
+double OfflineRenderFps(double asked, int delayMs)
+{
+    if (asked > 0)
+        return asked;
+    return delayMs > 0 ? std::clamp(1000.0 / delayMs, 0.01, 1000.0) : 1000.0;
+}

@@ -21,3 +21,7 @@ double NextFrameDue(const HostOptions& options, int delayMs, double due, double 
 // Frames an offline render makes of `frameCount` samples at `rate`: every
 // frame whose time lies inside the audio.
 long OfflineFrameCount(double renderFps, long long frameCount, int rate);
+
+// Frames per audio second of an offline render: the rate asked for when
+// above 0, otherwise the pace the player gives a module of this delay.
+double OfflineRenderFps(double asked, int delayMs);

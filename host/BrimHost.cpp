@@ -8,7 +8,7 @@
 #include "host/SampleBytes.h"
 #include "host/SignalSource.h"
 #include "host/SystemError.h"
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 #include <windows.h>
 
@@ -208,15 +208,6 @@ void WaitForMessages(double seconds)
     MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
-// Frames per audio second of an offline render: asked for, or the pace the
-// player gives the module.
-double RenderFps(const HostOptions& options, const VisModule& module)
-{
-    if (options.renderFps > 0)
-        return options.renderFps;
-    return module.delayMs > 0 ? std::clamp(1000.0 / module.delayMs, 0.01, 1000.0) : 1000.0;
-}
-
 const char* EndText(RunEnd end)
 {
     switch (end) {
@@ -239,7 +230,7 @@ const char* EndText(RunEnd end)
 int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source, Capture& capture)
 {
     HostOptions clock = options;
-    clock.renderFps = RenderFps(options, *module);
+    clock.renderFps = OfflineRenderFps(options.renderFps, module->delayMs);
     const bool offline = options.pacing == Pacing::Offline;
     const long audioFrames = offline && source.kind == SignalKind::WavFile
                                  ? OfflineFrameCount(clock.renderFps, source.wav.format.frameCount, source.rate)

@@ -1,6 +1,6 @@
 #include "host/SampleBytes.h"
 
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 #include <algorithm>
 #include <array>

@@ -20,7 +20,7 @@ struct ConfigDialog {
 };
 
 // Indexed by activeModule.
-const std::array<ConfigDialog, 3> configDialogs = {{
+const std::array<ConfigDialog, moduleCount> configDialogs = {{
     {IDD_RECTANGLE_CONFIG, BoxDlgProc},
     {IDD_SPHERE_CONFIG, SphereDlgProc},
     {IDD_TEXTURE_CONFIG, BoxDlgProc},
@@ -32,11 +32,11 @@ void ShowInitError(const VisModule& module, const char* text)
 }
 
 // After ESC or a closed window there is no context: measure, draw nothing.
-int RenderFrame(const VisModule& module, const MeterConstants& meter, void (*drawScene)())
+int RenderFrame(const VisModule& module, const SceneModule& scene)
 {
-    MeasureLevels(module, meter);
+    MeasureLevels(module, scene.meter);
     if (renderContext)
-        drawScene();
+        scene.draw();
     return 0;
 }
 
@@ -44,25 +44,25 @@ int RenderFrame(const VisModule& module, const MeterConstants& meter, void (*dra
 
 void ConfigModule(VisModule* module)
 {
-    LoadSettings(module);
+    LoadSettings(module, activeModule);
     // The dialogs' trackbars need the common controls' class, which a host
     // may never have registered.
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
     const ConfigDialog& dialog = configDialogs[activeModule];
     DialogBoxParamA(module->instance, MAKEINTRESOURCEA(dialog.templateId), module->hostWindow, dialog.procedure, 0);
-    SaveSettings(module);
+    SaveSettings(module, activeModule);
 }
 
 int InitModule(VisModule* module)
 {
-    LoadSettings(module);
+    LoadSettings(module, activeModule);
     if (!RegisterVisWindowClass(module->instance)) {
         ShowInitError(*module, "Error registering window class");
         return 1;
     }
     bool contextFailed = false;
-    visWindow = CreateVisWindow(*module, contextFailed);
+    visWindow = CreateVisWindow(*module, activeModule, contextFailed);
     if (!visWindow) {
         // A refused pixel format was reported already; leave nothing behind
         // so that a later start can try again.
@@ -80,22 +80,22 @@ int InitModule(VisModule* module)
 
 int RenderRectangles(VisModule* module)
 {
-    return RenderFrame(*module, rectanglesMeter, DrawRectanglesScene);
+    return RenderFrame(*module, sceneModules[rectanglesModule]);
 }
 
 int RenderSpheres(VisModule* module)
 {
-    return RenderFrame(*module, spheresMeter, DrawSpheresScene);
+    return RenderFrame(*module, sceneModules[spheresModule]);
 }
 
 int RenderTexture(VisModule* module)
 {
-    return RenderFrame(*module, textureMeter, DrawTextureScene);
+    return RenderFrame(*module, sceneModules[textureModule]);
 }
 
 void QuitModule(VisModule* module)
 {
-    SaveSettings(module);
+    SaveSettings(module, activeModule);
     if (visWindow)
         DestroyWindow(visWindow);
     visWindow = nullptr;

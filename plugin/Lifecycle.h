@@ -1,7 +1,7 @@
 // The module entries the player calls through a VisModule record.
 #pragma once
 
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 void ConfigModule(VisModule* module);
 int InitModule(VisModule* module);

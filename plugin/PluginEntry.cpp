@@ -1,6 +1,7 @@
 #include "plugin/PluginEntry.h"
 
 #include "plugin/Lifecycle.h"
+#include "scenes/Scenes.h"
 
 #include <array>
 
@@ -8,15 +9,15 @@ int activeModule = 0;
 
 namespace {
 
-constexpr VisModule MakeModule(const char* description, RenderEntry render)
+constexpr VisModule MakeModule(int index, RenderEntry render)
 {
-    return ::MakeModule(description, ConfigModule, InitModule, render, QuitModule);
+    return ::MakeModule(sceneModules[index].description, ConfigModule, InitModule, render, QuitModule);
 }
 
-std::array<VisModule, 3> modules = {
-    MakeModule("Rectangles", RenderRectangles),
-    MakeModule("Spheres", RenderSpheres),
-    MakeModule("Rectangle/Texture(prelim)", RenderTexture),
+std::array<VisModule, moduleCount> modules = {
+    MakeModule(rectanglesModule, RenderRectangles),
+    MakeModule(spheresModule, RenderSpheres),
+    MakeModule(textureModule, RenderTexture),
 };
 
 VisHeader header = {visHeaderVersion, "Brimwave (OpenGL) v0.6", GetModule};

@@ -1,7 +1,7 @@
 // The exported entry, the module table and the index of the module in use.
 #pragma once
 
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 // Index of the module last handed out by GetModule; every Config, Init, Quit
 // and window event acts for it, whatever record the call carries.

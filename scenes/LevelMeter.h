@@ -1,7 +1,7 @@
 // Reduces a module's sample bytes to one level per channel with a held peak.
 #pragma once
 
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 #include <array>
 #include <limits>

@@ -1,10 +1,10 @@
 #include "scenes/Scenes.h"
 
+#include "scenes/FrameOutput.h"
 #include "scenes/Gl.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneState.h"
 #include "settings/Settings.h"
-#include "window/RenderContext.h"
 
 float rectangleSpin = 0.0f;
 ColourCycle rectangleColour = startingColour;

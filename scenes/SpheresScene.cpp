@@ -1,10 +1,10 @@
 #include "scenes/Scenes.h"
 
+#include "scenes/FrameOutput.h"
 #include "scenes/Gl.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneState.h"
 #include "settings/Settings.h"
-#include "window/RenderContext.h"
 
 SpinAngles sphereSpin = {0.0f, 0.0f, 0.0f};
 ColourCycle sphereColour = startingColour;

@@ -1,10 +1,10 @@
 #include "scenes/Scenes.h"
 
+#include "scenes/FrameOutput.h"
 #include "scenes/Gl.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/Projection.h"
 #include "scenes/SceneState.h"
-#include "window/RenderContext.h"
 
 #include <array>
 

@@ -1,7 +1,8 @@
 #include "settings/SettingsStore.h"
 
-#include "plugin/PluginEntry.h"
+#include "scenes/Scenes.h"
 #include "settings/Settings.h"
+#include "settings/SettingsKeys.h"
 
 #include <array>
 #include <cwchar>
@@ -13,31 +14,15 @@ constexpr wchar_t iniName[] = L"plugin.ini";
 // Room for any module description, the settings section name.
 constexpr int sectionSize = 256;
 
-struct Key {
-    const wchar_t* name;
-    int Settings::*field;
-    bool spheresOnly;
-};
+// Key names are ASCII: each character widens as it is.
+constexpr int keyNameSize = 16;
 
-// Load and save order.
-constexpr std::array<Key, 10> keys = {{
-    {L"screen_x", &Settings::screen_x, false},
-    {L"screen_y", &Settings::screen_y, false},
-    {L"screen_w", &Settings::screen_w, false},
-    {L"screen_h", &Settings::screen_h, false},
-    {L"vistype", &Settings::vistype, false},
-    {L"fallspeed", &Settings::fallspeed, false},
-    {L"scales", &Settings::scales, false},
-    {L"scalew", &Settings::scalew, false},
-    {L"detail", &Settings::detail, true},
-    {L"lines", &Settings::lines, true},
-}};
-
-constexpr int spheresModule = 1;
-
-bool KeyApplies(const Key& key)
+void WideKeyName(const SettingsKey& key, wchar_t (&name)[keyNameSize])
 {
-    return !key.spheresOnly || activeModule == spheresModule;
+    int i = 0;
+    for (; key.name[i] != '\0' && i < keyNameSize - 1; ++i)
+        name[i] = static_cast<wchar_t>(key.name[i]);
+    name[i] = L'\0';
 }
 
 // The profile calls take the path in wide characters, so the section and
@@ -68,29 +53,34 @@ bool BuildIniPath(const VisModule* module, wchar_t (&path)[iniPathSize])
     return true;
 }
 
-void LoadSettings(const VisModule* module)
+void LoadSettings(const VisModule* module, int moduleIndex)
 {
     wchar_t path[iniPathSize];
     wchar_t section[sectionSize];
     if (!BuildIniPath(module, path) || !WideSection(module, section))
         return;
-    for (const Key& key : keys) {
-        if (KeyApplies(key))
-            settings.*key.field = static_cast<int>(GetPrivateProfileIntW(section, key.name, settings.*key.field, path));
+    for (const SettingsKey& key : settingsKeys) {
+        if (!KeyApplies(key, moduleIndex == spheresModule))
+            continue;
+        wchar_t name[keyNameSize];
+        WideKeyName(key, name);
+        settings.*key.field = static_cast<int>(GetPrivateProfileIntW(section, name, settings.*key.field, path));
     }
 }
 
-void SaveSettings(const VisModule* module)
+void SaveSettings(const VisModule* module, int moduleIndex)
 {
     wchar_t path[iniPathSize];
     wchar_t section[sectionSize];
     if (!BuildIniPath(module, path) || !WideSection(module, section))
         return;
-    for (const Key& key : keys) {
-        if (!KeyApplies(key))
+    for (const SettingsKey& key : settingsKeys) {
+        if (!KeyApplies(key, moduleIndex == spheresModule))
             continue;
+        wchar_t name[keyNameSize];
+        WideKeyName(key, name);
         wchar_t text[32];
         wsprintfW(text, L"%d", settings.*key.field);
-        WritePrivateProfileStringW(section, key.name, text, path);
+        WritePrivateProfileStringW(section, name, text, path);
     }
 }

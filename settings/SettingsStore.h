@@ -1,7 +1,7 @@
 // Transfers between the settings record and plugin.ini beside the library.
 #pragma once
 
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 // The platform's path limit, in wide characters with the terminating NUL.
 constexpr int iniPathSize = 260;
@@ -12,6 +12,6 @@ constexpr int iniPathSize = 260;
 bool BuildIniPath(const VisModule* module, wchar_t (&path)[iniPathSize]);
 
 // Both act on the section named by the record's description; the Spheres-only
-// keys travel only while the Spheres module is active.
-void LoadSettings(const VisModule* module);
-void SaveSettings(const VisModule* module);
+// keys travel only while the active module, `moduleIndex`, is Spheres.
+void LoadSettings(const VisModule* module, int moduleIndex);
+void SaveSettings(const VisModule* module, int moduleIndex);

@@ -1,22 +1,13 @@
 #include "window/RenderContext.h"
 
-#include "plugin/PluginEntry.h"
-#include "scenes/CheckerTexture.h"
-#include "scenes/LevelMeter.h"
-#include "scenes/Projection.h"
-#include "settings/Settings.h"
-
-#include <algorithm>
+#include "scenes/SceneSetup.h"
 
 HDC windowDC = nullptr;
 HGLRC renderContext = nullptr;
-GLUquadric* sphereQuadric = nullptr;
 int clientWidth = 0;
 int clientHeight = 0;
 
 namespace {
-
-constexpr int textureModule = 2;
 
 constexpr PIXELFORMATDESCRIPTOR pixelFormat = {
     sizeof(PIXELFORMATDESCRIPTOR),                               // nSize
@@ -42,31 +33,6 @@ void ReportPixelFormatFailure(HDC dc, const char* text)
     MessageBoxA(WindowFromDC(dc), text, "Error", MB_OK | MB_ICONERROR);
 }
 
-// A minimised window has no client height; keep the projection finite.
-int DrawableHeight(int height)
-{
-    return std::max(height, 1);
-}
-
-void SetupCommonState()
-{
-    settings.fallStep = settings.fallspeed * 0.001f;
-    channelLevels.peak = {2.0f, 2.0f};
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-    glClearDepth(1.0);
-    glDepthFunc(GL_LEQUAL);
-    glShadeModel(GL_SMOOTH);
-    glEnable(GL_DEPTH_TEST);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glMatrixMode(GL_PROJECTION);
-    glViewport(0, 0, clientWidth, clientHeight);
-    glLoadIdentity();
-    const float aspect = static_cast<float>(clientWidth) / static_cast<float>(DrawableHeight(clientHeight));
-    gluPerspective(fieldOfView, aspect, nearDistance, farDistance);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-}
-
 }  // namespace
 
 bool SetupPixelFormat(HDC dc)
@@ -83,7 +49,7 @@ bool SetupPixelFormat(HDC dc)
     return true;
 }
 
-bool CreateRenderContext(HWND window)
+bool CreateRenderContext(HWND window, int module)
 {
     windowDC = GetDC(window);
     if (!SetupPixelFormat(windowDC)) {
@@ -97,52 +63,13 @@ bool CreateRenderContext(HWND window)
     GetClientRect(window, &client);
     clientWidth = client.right;
     clientHeight = client.bottom;
-    if (activeModule == textureModule)
-        SetupSceneTextured();
-    else
-        SetupSceneQuadric();
+    SetupScene(module, clientWidth, clientHeight);
     return true;
-}
-
-void SetupSceneTextured()
-{
-    SetupCommonState();
-    glDrawBuffer(GL_BACK);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    BuildCheckerTexture();
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, checkerSize, checkerSize, 0, GL_RGBA, GL_UNSIGNED_BYTE, checkerImage.data());
-    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-}
-
-void SetupSceneQuadric()
-{
-    SetupCommonState();
-    sphereQuadric = gluNewQuadric();
-    if (sphereQuadric && settings.lines != 0)
-        gluQuadricDrawStyle(sphereQuadric, GLU_LINE);
-}
-
-void ResizeViewport(int width, int height)
-{
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(fieldOfView, static_cast<GLdouble>(width) / DrawableHeight(height), nearDistance, farDistance);
-    glMatrixMode(GL_MODELVIEW);
 }
 
 void ReleaseRenderContext()
 {
-    // Both box modules make a quadric; whichever exists goes, once.
-    if (sphereQuadric) {
-        gluDeleteQuadric(sphereQuadric);
-        sphereQuadric = nullptr;
-    }
+    ReleaseScene();
     if (renderContext) {
         wglMakeCurrent(windowDC, nullptr);
         wglDeleteContext(renderContext);
@@ -151,6 +78,7 @@ void ReleaseRenderContext()
     PostQuitMessage(0);
 }
 
+// glFinish, then the buffer swap on windowDC.
 void PresentFrame()
 {
     glFinish();

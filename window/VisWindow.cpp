@@ -1,6 +1,6 @@
 #include "window/VisWindow.h"
 
-#include "plugin/PluginEntry.h"
+#include "scenes/SceneSetup.h"
 #include "scenes/Scenes.h"
 #include "settings/Settings.h"
 #include "window/FullScreen.h"
@@ -24,7 +24,8 @@ constexpr DWORD framedStyle = windowStyle | WS_CAPTION;
 // Set by the creation message when no pixel format could be had.
 bool contextRefused = false;
 
-constexpr std::array<void (*)(), 3> moduleScenes = {DrawRectanglesScene, DrawSpheresScene, DrawTextureScene};
+// The module the window was made for, which its paints draw.
+int windowModule = 0;
 
 // Divisor steps of the scale keys: END makes the meter less sensitive, HOME more.
 struct ScaleKey {
@@ -64,7 +65,7 @@ void ForwardToHost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 LRESULT OnCreate(HWND window)
 {
     ForgetFullScreen();
-    contextRefused = !CreateRenderContext(window);
+    contextRefused = !CreateRenderContext(window, windowModule);
     return contextRefused ? -1 : 0;
 }
 
@@ -102,7 +103,7 @@ LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam)
         return DefWindowProcA(window, WM_SIZE, wParam, lParam);
     clientWidth = LOWORD(lParam);
     clientHeight = HIWORD(lParam);
-    ResizeViewport(clientWidth, clientHeight);
+    ResizeScene(clientWidth, clientHeight);
     if (IsFullScreen())
         return 0;
     RECT outer;
@@ -115,7 +116,7 @@ LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam)
 LRESULT OnPaint(HWND window)
 {
     if (renderContext)
-        moduleScenes[activeModule]();
+        sceneModules[windowModule].draw();
     ValidateRect(window, nullptr);
     return 0;
 }
@@ -166,9 +167,10 @@ void UnregisterVisWindowClass(HINSTANCE instance)
     UnregisterClassA(className, instance);
 }
 
-HWND CreateVisWindow(const VisModule& module, bool& contextFailed)
+HWND CreateVisWindow(const VisModule& module, int moduleIndex, bool& contextFailed)
 {
     contextRefused = false;
+    windowModule = moduleIndex;
     const Placement placement = PlacementOnScreen(
         {settings.screen_x, settings.screen_y, settings.screen_w, settings.screen_h}, framedStyle, windowExStyle);
     HWND window = CreateWindowExA(windowExStyle, className, module.description, windowStyle, placement.x,

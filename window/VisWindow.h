@@ -1,16 +1,17 @@
 // The visualization window: class, creation and message handling.
 #pragma once
 
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 extern HWND visWindow;
 
 bool RegisterVisWindowClass(HINSTANCE instance);
 void UnregisterVisWindowClass(HINSTANCE instance);
 
-// Creates the window at the saved place and size, or on the nearest screen
-// when that place would be lost, owned by the player's window. contextFailed tells a pixel-format failure (already reported to
+// Creates the window for module `moduleIndex` at the saved place and size, or
+// on the nearest screen when that place would be lost, owned by the player's
+// window. contextFailed tells a pixel-format failure (already reported to
 // the user) from any other failure.
-HWND CreateVisWindow(const VisModule& module, bool& contextFailed);
+HWND CreateVisWindow(const VisModule& module, int moduleIndex, bool& contextFailed);
 
 LRESULT CALLBACK VisWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,9 +1,9 @@
 #include "tests/native/ExpectedCalls.h"
 
+#include "scenes/FrameOutput.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneState.h"
 #include "settings/Settings.h"
-#include "window/RenderContext.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #include "tests/native/GlRecorder.h"
 
+#include "scenes/FrameOutput.h"
 #include "scenes/Gl.h"
-#include "window/RenderContext.h"
 
 #include <algorithm>
 #include <initializer_list>

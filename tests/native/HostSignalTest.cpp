@@ -2,7 +2,7 @@
 // must look like the player's bytes for the same sound.
 #include "host/SampleBytes.h"
 #include "host/SignalSource.h"
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 #include <gtest/gtest.h>
 

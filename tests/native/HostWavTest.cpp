@@ -3,7 +3,7 @@
 // broken file is refused with its reason.
 #include "host/SampleBytes.h"
 #include "host/WavReader.h"
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 #include <gtest/gtest.h>
 

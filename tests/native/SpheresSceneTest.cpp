@@ -1,9 +1,9 @@
+#include "scenes/FrameOutput.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneState.h"
 #include "scenes/Scenes.h"
 #include "settings/Settings.h"
 #include "tests/native/ExpectedCalls.h"
-#include "window/RenderContext.h"
 
 #include <gtest/gtest.h>
 

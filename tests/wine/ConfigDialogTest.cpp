@@ -5,7 +5,7 @@
 // plugin.ini is the record as the dialog left it.
 #include "WineTestSupport.h"
 
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 #include "resources/resource.h"
 #include "settings/ConfigDialogs.h"
 #include "settings/Settings.h"

@@ -7,7 +7,7 @@
 // Not a test: it makes the pictures in docs/, which are these files
 // converted to PNG.
 #include "host/ImageFile.h"
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 #include <windows.h>
 

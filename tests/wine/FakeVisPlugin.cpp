@@ -2,7 +2,7 @@
 // host makes (file named by BRIM_FAKE_LOG) and each module ends the run its
 // own way. BRIM_FAKE_VERSION, when set, replaces the header version;
 // BRIM_FAKE_SLOW_START, when set, makes Init and the first Render take their time.
-#include "plugin/VisModule.h"
+#include "player/VisModule.h"
 
 #include <windows.h>
 

@@ -46,10 +46,12 @@ protected:
     {
         record = *GetModule(index);
         record.instance = GetModuleHandleA(nullptr);
+        active = index;
         return record;
     }
 
     VisModule record;
+    int active = 0;
     std::string iniPath;
 };
 
@@ -74,17 +76,17 @@ TEST_F(SettingsStore, PathIsPluginIniBesideTheLibrary)
 TEST_F(SettingsStore, MissingFileOrSectionLeavesRecordAndSaveCreatesIt)
 {
     settings.scales = 123;
-    LoadSettings(&record);
+    LoadSettings(&record, active);
     EXPECT_EQ(settings.scales, 123);
     EXPECT_EQ(settings.screen_w, 640);
 
     settings.scales = 500;
-    SaveSettings(&record);
+    SaveSettings(&record, active);
     EXPECT_EQ(ReadFileText(iniPath), rectanglesDefaults);
 
     // A file holding only some other section.
     WriteFileText(iniPath, "[Other]\r\nscales=7\r\n");
-    LoadSettings(&record);
+    LoadSettings(&record, active);
     EXPECT_EQ(settings.scales, 500);
 }
 
@@ -93,7 +95,7 @@ TEST_F(SettingsStore, LoadsEveryKeyOfTheSection)
     WriteFileText(iniPath,
                   "[Rectangles]\r\nscreen_x=-12\r\nscreen_y=7\r\nscreen_w=800\r\nscreen_h=600\r\n"
                   "vistype=0\r\nfallspeed=5000\r\nscales=0\r\nscalew=3\r\n");
-    LoadSettings(&record);
+    LoadSettings(&record, active);
     EXPECT_EQ(settings.screen_x, -12);
     EXPECT_EQ(settings.screen_y, 7);
     EXPECT_EQ(settings.screen_w, 800);
@@ -108,12 +110,12 @@ TEST_F(SettingsStore, LoadsEveryKeyOfTheSection)
 TEST_F(SettingsStore, SectionsShareOneRecord)
 {
     WriteFileText(iniPath, "[Rectangles]\r\nscales=1000\r\n[Spheres]\r\n");
-    LoadSettings(&record);
+    LoadSettings(&record, active);
     EXPECT_EQ(settings.scales, 1000);
     VisModule& spheres = SelectModule(1);
-    LoadSettings(&spheres);
+    LoadSettings(&spheres, active);
     EXPECT_EQ(settings.scales, 1000);
-    SaveSettings(&spheres);
+    SaveSettings(&spheres, active);
     EXPECT_EQ(GetPrivateProfileIntA("Spheres", "scales", -1, iniPath.c_str()), 1000);
 }
 
@@ -125,11 +127,11 @@ TEST_F(SettingsStore, SpheresKeysOnlyWhileSpheresIsActive)
         WriteFileText(iniPath, text);
         settings = initialSettings;
         VisModule& module = SelectModule(index);
-        LoadSettings(&module);
+        LoadSettings(&module, index);
         EXPECT_EQ(settings.detail, 10);
         EXPECT_EQ(settings.lines, 0);
         settings.detail = 3;
-        SaveSettings(&module);
+        SaveSettings(&module, index);
         EXPECT_EQ(GetPrivateProfileIntA(module.description, "detail", -1, iniPath.c_str()), index == 0 ? 25 : 26)
             << "a box module's save leaves the key as it was";
     }
@@ -138,13 +140,12 @@ TEST_F(SettingsStore, SpheresKeysOnlyWhileSpheresIsActive)
     WriteFileText(iniPath, "");
     settings = initialSettings;
     VisModule rectangles = SelectModule(0);
-    GetModule(1);
     settings.detail = 12;
     settings.lines = 1;
-    SaveSettings(&rectangles);
+    SaveSettings(&rectangles, 1);
     EXPECT_EQ(ReadFileText(iniPath), std::string(rectanglesDefaults) + "detail=12\r\nlines=1\r\n");
     settings = initialSettings;
-    LoadSettings(&rectangles);
+    LoadSettings(&rectangles, 1);
     EXPECT_EQ(settings.detail, 12);
     EXPECT_EQ(settings.lines, 1);
 }
@@ -159,9 +160,9 @@ TEST_F(SettingsStore, SaveKeepsOtherSectionsAndUnknownKeys)
         "favourite=blue\r\n"
         "scales=9\r\n";
     WriteFileText(iniPath, before);
-    LoadSettings(&record);
+    LoadSettings(&record, active);
     settings.screen_x = -12;
-    SaveSettings(&record);
+    SaveSettings(&record, active);
     const std::string after = ReadFileText(iniPath);
     EXPECT_EQ(after,
               "; notes kept by the user, caf\xE9\r\n"
@@ -177,7 +178,7 @@ TEST_F(SettingsStore, SaveKeepsOtherSectionsAndUnknownKeys)
               "vistype=1\r\n"
               "fallspeed=77\r\n"
               "scalew=10000\r\n");
-    SaveSettings(&record);
+    SaveSettings(&record, active);
     EXPECT_EQ(ReadFileText(iniPath), after) << "a second save changes nothing";
 }
 
@@ -186,13 +187,13 @@ TEST_F(SettingsStore, ReadsDamagedValuesAsTheProfileCallsDo)
     WriteFileText(iniPath,
                   "[Rectangles]\r\nscreen_x=42A\r\nscreen_y=B42\r\nscreen_w=4294967297\r\n"
                   "screen_h=\r\nvistype=-1\r\nfallspeed=  33\r\n");
-    LoadSettings(&record);
+    LoadSettings(&record, active);
     EXPECT_EQ(settings.screen_x, 42);
     EXPECT_EQ(settings.screen_y, 0) << "not the fallback";
     EXPECT_EQ(settings.screen_w, 1) << "wraps at 32 bits";
     EXPECT_EQ(settings.vistype, -1);
     EXPECT_EQ(settings.fallspeed, 33);
-    SaveSettings(&record);
+    SaveSettings(&record, active);
     EXPECT_EQ(GetPrivateProfileIntA("Rectangles", "screen_w", -5, iniPath.c_str()), 1);
 }
 
@@ -253,10 +254,10 @@ TEST_F(SettingsStoreDeepPath, LongestDirectoryThatFitsStillWorks)
     const std::wstring ini = directory + L"plugin.ini";
     EXPECT_EQ(std::wstring(path), ini);
     settings.scales = 4321;
-    SaveSettings(&record);
+    SaveSettings(&record, active);
     EXPECT_EQ(GetPrivateProfileIntW(L"Rectangles", L"scales", -1, ini.c_str()), 4321);
     settings.scales = 1;
-    LoadSettings(&record);
+    LoadSettings(&record, active);
     EXPECT_EQ(settings.scales, 4321);
     DeleteFileW(ini.c_str());
     FreeLibrary(copy);
@@ -277,9 +278,9 @@ TEST_F(SettingsStoreDeepPath, DirectoryTooLongLoadsAndSavesNothing)
     WriteFileText(parent + L"plugin.ini", "[Rectangles]\r\nscales=99\r\n");
     WriteFileText(iniPath, "[Rectangles]\r\nscales=98\r\n");
     settings.scales = 4321;
-    LoadSettings(&record);
+    LoadSettings(&record, active);
     EXPECT_EQ(settings.scales, 4321);
-    SaveSettings(&record);
+    SaveSettings(&record, active);
     EXPECT_EQ(GetFileAttributesW((directory + L"plugin.ini").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_FALSE(FileExists(windowsIni()));
     EXPECT_EQ(ReadFileText(parent + L"plugin.ini"), "[Rectangles]\r\nscales=99\r\n");
@@ -292,8 +293,8 @@ TEST_F(SettingsStoreDeepPath, UnknownInstanceLoadsAndSavesNothing)
 {
     record.instance = reinterpret_cast<HINSTANCE>(0x1234);
     settings.scales = 4321;
-    LoadSettings(&record);
-    SaveSettings(&record);
+    LoadSettings(&record, active);
+    SaveSettings(&record, active);
     EXPECT_EQ(settings.scales, 4321);
     EXPECT_FALSE(FileExists(windowsIni()));
 }
