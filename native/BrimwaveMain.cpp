@@ -146,9 +146,6 @@ int RunLive(const NativeOptions& options)
     StopCapture();
     SDL_Quit();
 
-    const CaptureLatency latency = MeasuredLatency();
-    std::fprintf(stderr, "brimwave: recorded %s, capture latency %.1f ms on average, %.1f ms at most\n",
-                 source.c_str(), latency.meanMs, latency.maximumMs);
     if (keepFrames && code != nativeExitDisplay &&
         (lastFrame.width == 0 || !WriteBinaryFile(options.snapshotPath, EncodePng(lastFrame))))
         return Fail(nativeExitOutput, "cannot write the snapshot " + options.snapshotPath);

@@ -1,41 +1,15 @@
 #include "native/NativeSettings.h"
 
 #include "native/IniFile.h"
-#include "settings/Settings.h"
+#include "scenes/Scenes.h"
+#include "settings/SettingsKeys.h"
 
-#include <array>
 #include <cstdlib>
 
 namespace {
 
-struct Key {
-    const char* name;
-    int Settings::*field;
-    bool spheresOnly;
-};
-
-// Load and save order, as in plugin.ini.
-constexpr std::array<Key, 10> keys = {{
-    {"screen_x", &Settings::screen_x, false},
-    {"screen_y", &Settings::screen_y, false},
-    {"screen_w", &Settings::screen_w, false},
-    {"screen_h", &Settings::screen_h, false},
-    {"vistype", &Settings::vistype, false},
-    {"fallspeed", &Settings::fallspeed, false},
-    {"scales", &Settings::scales, false},
-    {"scalew", &Settings::scalew, false},
-    {"detail", &Settings::detail, true},
-    {"lines", &Settings::lines, true},
-}};
-
-constexpr int spheresModule = 1;
 constexpr char programSection[] = "Brimwave";
 constexpr char moduleKey[] = "module";
-
-bool KeyApplies(const Key& key, int module)
-{
-    return !key.spheresOnly || module == spheresModule;
-}
 
 // The file's text, empty when it does not exist yet; false when it exists
 // but cannot be read, so that nothing writes over it.
@@ -64,8 +38,8 @@ void LoadNativeSettings(const char* section, int module)
     std::string text;
     if (!ReadSettingsText(text))
         return;
-    for (const Key& key : keys) {
-        if (KeyApplies(key, module))
+    for (const SettingsKey& key : settingsKeys) {
+        if (KeyApplies(key, module == spheresModule))
             settings.*key.field = ReadProfileInt(text, section, key.name, settings.*key.field);
     }
 }
@@ -75,8 +49,8 @@ void SaveNativeSettings(const char* section, int module)
     std::string text;
     if (!ReadSettingsText(text))
         return;
-    for (const Key& key : keys) {
-        if (KeyApplies(key, module))
+    for (const SettingsKey& key : settingsKeys) {
+        if (KeyApplies(key, module == spheresModule))
             text = WriteProfileString(text, section, key.name, std::to_string(settings.*key.field));
     }
     ReplaceTextFile(NativeSettingsPath(), text);

@@ -5,11 +5,11 @@
 #include <pulse/error.h>
 #include <pulse/introspect.h>
 #include <pulse/mainloop.h>
-#include <pulse/simple.h>
+#include <pulse/stream.h>
+#include <pulse/thread-mainloop.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -23,18 +23,15 @@ constexpr int fragmentFrames = 256;
 // A connection or a query that takes longer than this counts as no server.
 constexpr auto queryTimeout = std::chrono::seconds(3);
 
-// Newest frames last; the reader thread appends, the frame loop copies.
+// Newest frames last; the mainloop's thread appends, the frame loop copies.
 std::array<std::int16_t, blockSamples * channels> history = {};
 std::mutex historyLock;
 std::string captureError;
 bool captureEnded = false;
-double latencySumMs = 0.0;
-double latencyMaximumMs = 0.0;
-long latencyReads = 0;
 
-pa_simple* stream = nullptr;
-std::thread reader;
-std::atomic<bool> stopping{false};
+pa_threaded_mainloop* recordLoop = nullptr;
+pa_context* recordContext = nullptr;
+pa_stream* stream = nullptr;
 
 std::string PulseError(const char* what, int code)
 {
@@ -148,30 +145,91 @@ void Append(const std::int16_t* frames, int count)
     std::copy(frames + (count * channels - samples), frames + count * channels, history.end() - samples);
 }
 
-void ReadFragments()
+void EndCapture(const std::string& reason)
 {
-    std::array<std::int16_t, fragmentFrames * channels> fragment;
-    constexpr long settleFragments = captureRate / fragmentFrames;
-    long fragments = 0;
-    while (!stopping) {
-        int code = 0;
-        if (pa_simple_read(stream, fragment.data(), sizeof(fragment), &code) < 0) {
-            std::lock_guard<std::mutex> guard(historyLock);
-            captureError = PulseError("recording ended", code);
-            captureEnded = true;
-            return;
-        }
-        Append(fragment.data(), fragmentFrames);
-        const pa_usec_t latency = pa_simple_get_latency(stream, &code);
-        // The server sends what it had buffered before the stream's latency
-        // was settled in one burst: the first second is not the steady state.
-        if (++fragments <= settleFragments)
-            continue;
-        std::lock_guard<std::mutex> guard(historyLock);
-        latencySumMs += latency / 1000.0;
-        latencyMaximumMs = std::max(latencyMaximumMs, latency / 1000.0);
-        ++latencyReads;
+    std::lock_guard<std::mutex> guard(historyLock);
+    if (!captureEnded)
+        captureError = reason;
+    captureEnded = true;
+}
+
+// On the mainloop's thread: every fragment the server sends goes into the history.
+void OnReadable(pa_stream* readable, std::size_t, void*)
+{
+    const void* data = nullptr;
+    std::size_t bytes = 0;
+    while (pa_stream_readable_size(readable) > 0 && pa_stream_peek(readable, &data, &bytes) == 0 && bytes > 0) {
+        // A hole in the stream is silence the server never sent.
+        if (data)
+            Append(static_cast<const std::int16_t*>(data), static_cast<int>(bytes / (channels * sizeof(std::int16_t))));
+        pa_stream_drop(readable);
     }
+}
+
+void OnStreamState(pa_stream* changed, void*)
+{
+    const pa_stream_state_t state = pa_stream_get_state(changed);
+    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
+        EndCapture(PulseError("recording ended", pa_context_errno(recordContext)));
+}
+
+void OnContextState(pa_context* changed, void*)
+{
+    const pa_context_state_t state = pa_context_get_state(changed);
+    if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED)
+        EndCapture(PulseError("connection lost", pa_context_errno(changed)));
+}
+
+// With the mainloop locked: waits until `ready` or a failure, at most the
+// query timeout.
+template <typename Ready>
+bool WaitLocked(Ready ready)
+{
+    const auto deadline = std::chrono::steady_clock::now() + queryTimeout;
+    while (!ready()) {
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(recordContext)) ||
+            (stream && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) || std::chrono::steady_clock::now() > deadline)
+            return false;
+        pa_threaded_mainloop_unlock(recordLoop);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        pa_threaded_mainloop_lock(recordLoop);
+    }
+    return true;
+}
+
+bool ConnectRecording(const std::string& source, std::string& error)
+{
+    recordContext = pa_context_new(pa_threaded_mainloop_get_api(recordLoop), clientName);
+    if (!recordContext) {
+        error = "PulseAudio: cannot create a client context";
+        return false;
+    }
+    pa_context_set_state_callback(recordContext, OnContextState, nullptr);
+    if (pa_context_connect(recordContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        !WaitLocked([] { return pa_context_get_state(recordContext) == PA_CONTEXT_READY; })) {
+        error = PulseError("no server", pa_context_errno(recordContext));
+        return false;
+    }
+    const pa_sample_spec format = {PA_SAMPLE_S16LE, captureRate, channels};
+    stream = pa_stream_new(recordContext, "What the desktop plays", &format, nullptr);
+    if (!stream) {
+        error = PulseError("cannot make a record stream", pa_context_errno(recordContext));
+        return false;
+    }
+    pa_stream_set_state_callback(stream, OnStreamState, nullptr);
+    pa_stream_set_read_callback(stream, OnReadable, nullptr);
+    pa_buffer_attr buffering = {};
+    buffering.maxlength = static_cast<std::uint32_t>(-1);
+    buffering.fragsize = fragmentFrames * channels * sizeof(std::int16_t);
+    // A source that goes away ends the recording rather than moving it to
+    // whatever the server falls back to, which may be a microphone.
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_record(stream, source.c_str(), &buffering, flags) < 0 ||
+        !WaitLocked([] { return pa_stream_get_state(stream) == PA_STREAM_READY; })) {
+        error = PulseError(("cannot record " + source).c_str(), pa_context_errno(recordContext));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -203,21 +261,20 @@ bool ListPulseSources(std::vector<PulseSource>& sources, std::string& error)
 
 bool StartCapture(const std::string& source, std::string& error)
 {
-    const pa_sample_spec format = {PA_SAMPLE_S16LE, captureRate, channels};
-    pa_buffer_attr buffering = {};
-    buffering.maxlength = static_cast<std::uint32_t>(-1);
-    buffering.fragsize = fragmentFrames * channels * sizeof(std::int16_t);
-    int code = 0;
-    stream = pa_simple_new(nullptr, clientName, PA_STREAM_RECORD, source.c_str(), "What the desktop plays", &format,
-                           nullptr, &buffering, &code);
-    if (!stream) {
-        error = PulseError(("cannot record " + source).c_str(), code);
+    captureEnded = false;
+    captureError.clear();
+    recordLoop = pa_threaded_mainloop_new();
+    if (!recordLoop || pa_threaded_mainloop_start(recordLoop) < 0) {
+        error = "PulseAudio: cannot start a client mainloop";
+        StopCapture();
         return false;
     }
-    stopping = false;
-    captureEnded = false;
-    reader = std::thread(ReadFragments);
-    return true;
+    pa_threaded_mainloop_lock(recordLoop);
+    const bool connected = ConnectRecording(source, error);
+    pa_threaded_mainloop_unlock(recordLoop);
+    if (!connected)
+        StopCapture();
+    return connected;
 }
 
 bool LatestBlock(std::int16_t* left, std::int16_t* right, std::string& error)
@@ -231,18 +288,21 @@ bool LatestBlock(std::int16_t* left, std::int16_t* right, std::string& error)
     return !captureEnded;
 }
 
-CaptureLatency MeasuredLatency()
-{
-    std::lock_guard<std::mutex> guard(historyLock);
-    return {latencyReads ? latencySumMs / latencyReads : 0.0, latencyMaximumMs, latencyReads};
-}
-
 void StopCapture()
 {
-    stopping = true;
-    if (reader.joinable())
-        reader.join();
-    if (stream)
-        pa_simple_free(stream);
+    if (!recordLoop)
+        return;
+    pa_threaded_mainloop_stop(recordLoop);
+    if (stream) {
+        pa_stream_disconnect(stream);
+        pa_stream_unref(stream);
+    }
+    if (recordContext) {
+        pa_context_disconnect(recordContext);
+        pa_context_unref(recordContext);
+    }
+    pa_threaded_mainloop_free(recordLoop);
     stream = nullptr;
+    recordContext = nullptr;
+    recordLoop = nullptr;
 }

@@ -27,12 +27,4 @@ bool StartCapture(const std::string& source, std::string& error);
 // packet). False once the stream has ended, with the reason.
 bool LatestBlock(std::int16_t* left, std::int16_t* right, std::string& error);
 
-// Record latency as the server reports it after each fragment read.
-struct CaptureLatency {
-    double meanMs;
-    double maximumMs;
-    long reads;
-};
-CaptureLatency MeasuredLatency();
-
 void StopCapture();
