@@ -8,8 +8,8 @@ packages=(
     wine wine32:i386
     xvfb xauth ffmpeg
     nsis  # makensis, which builds the installer
-    libsdl2-dev libpulse-dev  # the native program's window, GL context, input and live audio
-    pulseaudio pulseaudio-utils xdotool  # its tests: a private sound server, a tone player, keys and clicks
+    pkg-config libsdl2-dev libpulse-dev  # the native program's window, GL context, input and live audio
+    pulseaudio pulseaudio-utils xdotool evilwm  # its tests: a private sound server, a tone player, keys, clicks and full screen
     lintian  # checks the Debian package
     libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libglu1-mesa:i386
 )

@@ -134,10 +134,10 @@ int RunLive(const NativeOptions& options)
         }
         SetupScene(module, DrawableWidth(), DrawableHeight());
         end = RunModule(module, run);
-        SaveNativeSettings(description, module);
-        SaveLastModule(module);
         ReleaseScene();
         CloseNativeWindow();
+        SaveNativeSettings(description, module);
+        SaveLastModule(module);
         if (end == RunEnd::AudioEnded)
             code = Fail(nativeExitAudio, run.audioError);
         if (end == RunEnd::NextModule)

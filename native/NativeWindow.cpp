@@ -15,6 +15,9 @@ namespace {
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
 bool fullScreen = false;
+// Until the desktop reports a move, SDL gives the place asked for, which is
+// the frame's; after it, the picture's.
+bool moved = false;
 // The framed window's place and size, put back on leaving full screen.
 Placement framed = {};
 
@@ -50,9 +53,27 @@ void AskForPixelFormat()
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
 }
 
+// The settings' place is the frame's top-left corner, where the desktop puts
+// a new window asked to open there; SDL reports the picture's, and a
+// window manager adds and removes the frame in its own time, so the place
+// is read when the window goes, or full screen comes.
+void RecordPlacement()
+{
+    if (fullScreen)
+        return;
+    int x = 0, y = 0, top = 0, left = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    if (!moved || SDL_GetWindowBordersSize(window, &top, &left, nullptr, nullptr) != 0)
+        top = left = 0;
+    settings.screen_x = x - left;
+    settings.screen_y = y - top;
+    SDL_GetWindowSize(window, &settings.screen_w, &settings.screen_h);
+}
+
 void ToggleFullScreen()
 {
     if (!fullScreen) {
+        RecordPlacement();
         SDL_GetWindowPosition(window, &framed.x, &framed.y);
         SDL_GetWindowSize(window, &framed.width, &framed.height);
         // Desktop full screen covers the display the window is on.
@@ -63,28 +84,13 @@ void ToggleFullScreen()
     SDL_SetWindowSize(window, framed.width, framed.height);
     SDL_SetWindowPosition(window, framed.x, framed.y);
     fullScreen = false;
-    settings.screen_x = framed.x;
-    settings.screen_y = framed.y;
-    settings.screen_w = framed.width;
-    settings.screen_h = framed.height;
 }
 
 void OnWindowEvent(const SDL_WindowEvent& event)
 {
     switch (event.event) {
-    case SDL_WINDOWEVENT_MOVED:
-        if (!fullScreen) {
-            settings.screen_x = event.data1;
-            settings.screen_y = event.data2;
-        }
-        return;
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-        ResizeScene(DrawableWidth(), DrawableHeight());
-        if (!fullScreen) {
-            settings.screen_w = event.data1;
-            settings.screen_h = event.data2;
-        }
-        return;
+    case SDL_WINDOWEVENT_MOVED: moved = true; return;
+    case SDL_WINDOWEVENT_SIZE_CHANGED: ResizeScene(DrawableWidth(), DrawableHeight()); return;
     default: return;
     }
 }
@@ -122,11 +128,14 @@ bool OpenNativeWindow(const char* title, std::string& error)
     // No vsync: frames are paced by the module's delay.
     SDL_GL_SetSwapInterval(0);
     fullScreen = false;
+    moved = false;
     return true;
 }
 
 void CloseNativeWindow()
 {
+    if (window)
+        RecordPlacement();
     if (context)
         SDL_GL_DeleteContext(context);
     if (window)

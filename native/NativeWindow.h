@@ -6,9 +6,12 @@
 #include <string>
 
 // Opens the window at the settings' place and size (brought back onto a
-// screen when that place is gone) with its context current. False with the
+// screen when that place is gone) with its context current. The place is
+// the frame's top-left corner, as in the plug-in; the size is the picture's,
+// the frame being the desktop's. False with the
 // reason when there is no display or no context.
 bool OpenNativeWindow(const char* title, std::string& error);
+// Records the window's place and size in the settings, then closes it.
 void CloseNativeWindow();
 
 // The drawable's size in pixels, as the scenes see it.
@@ -22,7 +25,7 @@ enum class WindowAction {
 };
 
 // Handles the events waiting: HOME and END rescale the meter, a double-click
-// switches full screen, moves and sizes go into the settings.
+// switches full screen, a new size reaches the scene.
 WindowAction HandleWindowEvents();
 
 void SwapNativeWindow();

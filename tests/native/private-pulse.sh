@@ -11,7 +11,7 @@ StartPulse() {
         --load="module-null-sink sink_name=spk rate=48000 channels=2" --load=module-always-sink \
         2>"$work/pulse.log"
     pactl set-default-sink spk
-    pacat --playback --device=spk --latency-msec=20 --format=s16le --rate=48000 --channels=2 /dev/zero &
+    pacat --playback --device=spk --latency-msec=20 --format=s16le --rate=48000 --channels=2 /dev/zero 2>/dev/null &
     silentStream=$!
 }
 
