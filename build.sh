@@ -19,7 +19,7 @@ rm -rf build/native/dist
 (cd build/native && cpack >/dev/null)
 rm -f dist/brimwave_*.deb
 mkdir -p dist
-cp build/native/native/brimwave build/native/dist/brimwave_*.deb dist/
+cp build/native/brimwave build/native/dist/brimwave_*.deb dist/
 echo "-- dist/brimwave, dist/$(basename build/native/dist/brimwave_*.deb)"
 
 cmake -S . -B build/windows --no-warn-unused-cli \

@@ -7,15 +7,19 @@ here=$(cd "$(dirname "$0")" && pwd)
 usage() {
     cat <<'EOF'
 usage: ./render.sh SONG OUT.mp4|OUT.gif [options]
+       ./render.sh [options] -- SONG OUT.mp4|OUT.gif
 Renders a visualization of SONG (any audio file ffmpeg reads) into an H.264
-MP4 with the song's audio, or into an animated GIF without sound.
+MP4 with the song's audio, or into an animated GIF without sound. After "--"
+both are file names even when they begin with "--".
 
   --module N       0 Rectangles (default), 1 Spheres, 2 Rectangle/Texture
-  --size WxH       picture size, 16x16 to 4096x4096 (default 640x480)
+  --size WxH       picture size, 16x16 to 4096x4096 (default 640x480); an MP4
+                   has even sides, so an odd side is one pixel less there
   --fps F          frames per second, 1 to 240 (default 40, the pace the player
                    gives Brimwave's modules, so they move as fast as in the player)
   --start S        begin S seconds into the song (default 0)
-  --duration S     render S seconds (default: to the end of the song)
+  --duration S     render S seconds (default: to the end of the song); a time
+                   shorter than one frame renders one frame
   --plugin DLL     another visualization plug-in (default dist/vis_brim.dll)
 EOF
 }
@@ -25,25 +29,37 @@ fail() {
     exit 1
 }
 
+note() {
+    echo "render.sh: $*" >&2
+}
+
 number() {
     [[ $1 =~ ^[0-9]+([.][0-9]+)?$ ]]
+}
+
+# A relative name gets "./" so that no tool takes it for an option ("-a.mp4")
+# or ffmpeg for a protocol ("take:2.mp4").
+asPath() {
+    case $1 in
+    /*) printf '%s' "$1" ;;
+    *) printf './%s' "$1" ;;
+    esac
 }
 
 module=0 size=640x480 fps="" start=0 duration="" plugin="$here/dist/vis_brim.dll"
 # The tests run the host of a build tree in the tests' wine prefix.
 hostExe=${BRIM_HOST_EXE:-$here/dist/brimhost.exe}
-if [ $# -ge 1 ] && { [ "$1" = --help ] || [ "$1" = -h ]; }; then
-    usage
-    exit 0
-fi
-if [ $# -lt 2 ] || [[ $1 == --* ]] || [[ $2 == --* ]]; then
-    usage >&2
-    exit 2
-fi
-song=$1 out=$2
-shift 2
+files=()
 while [ $# -gt 0 ]; do
     case $1 in
+    -h | --help)
+        usage
+        exit 0
+        ;;
+    --)
+        files+=("${@:2}")
+        break
+        ;;
     --module | --size | --fps | --start | --duration | --plugin)
         [ $# -ge 2 ] || fail "option $1 needs a value"
         value=$2
@@ -53,13 +69,22 @@ while [ $# -gt 0 ]; do
         --fps) fps=$value ;;
         --start) start=$value ;;
         --duration) duration=$value ;;
-        --plugin) plugin=$value ;;
+        --plugin) plugin=$(asPath "$value") ;;
         esac
         shift 2
         ;;
-    *) fail "unknown option '$1' (./render.sh --help lists the options)" ;;
+    --*) fail "unknown option '$1' (./render.sh --help lists the options)" ;;
+    *)
+        files+=("$1")
+        shift
+        ;;
     esac
 done
+if [ ${#files[@]} -ne 2 ]; then
+    usage >&2
+    exit 2
+fi
+song=$(asPath "${files[0]}") out=$(asPath "${files[1]}")
 
 [[ $size =~ ^([0-9]+)x([0-9]+)$ ]] || fail "bad value '$size' for --size (WIDTHxHEIGHT)"
 width=$((10#${BASH_REMATCH[1]})) height=$((10#${BASH_REMATCH[2]}))
@@ -69,6 +94,7 @@ if [ -n "$fps" ]; then
     number "$fps" && awk -v f="$fps" 'BEGIN { exit !(f >= 1 && f <= 240) }' ||
         fail "bad value '$fps' for --fps (1 to 240)"
 fi
+framesPerSecond=${fps:-40}
 number "$start" || fail "bad value '$start' for --start (seconds, 0 or more)"
 if [ -n "$duration" ]; then
     number "$duration" && awk -v d="$duration" 'BEGIN { exit !(d > 0) }' ||
@@ -85,61 +111,107 @@ outdir=$(dirname -- "$out")
 [ -d "$outdir" ] || fail "no such folder for the output: $outdir"
 [ -w "$outdir" ] || fail "cannot write into the output's folder: $outdir"
 [ ! -d "$out" ] || fail "the output is a folder: $out"
+# The same file also through another name or a hard link: same device and inode.
+[ ! "$song" -ef "$out" ] || fail "the output is the song itself: $out"
 [ -f "$plugin" ] || [ "$plugin" = "$here/dist/vis_brim.dll" ] || fail "no such plug-in: $plugin"
+if [ "$kind" = mp4 ] && ((width % 2 || height % 2)); then
+    # H.264 in yuv420p, the layout every player plays, has its sides in pixel pairs.
+    note "an MP4's sides are even: rendering $((width / 2 * 2))x$((height / 2 * 2)) instead of ${width}x${height}"
+    width=$((width / 2 * 2)) height=$((height / 2 * 2))
+fi
 
-"$here/cmake/deps.sh"
+# The packages are installed only when a tool they bring is missing; the
+# 32-bit wine is a package of its own.
+missing=""
+for tool in ffmpeg ffprobe Xvfb wine wineserver /usr/lib/wine/wine; do
+    command -v "$tool" >/dev/null || missing=1
+done
+if [ -n "$missing" ]; then
+    "$here/cmake/deps.sh" >&2
+else
+    "$here/cmake/i386-emulation.sh" >&2
+fi
 if [ ! -f "$hostExe" ] || [ ! -f "$plugin" ]; then
     echo "-- building dist/ first" >&2
     "$here/build.sh" >&2
 fi
 
-# Everything this run starts is ended on the way out, however it ends.
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/brimrender.XXXXXX")
-partial="$outdir/.$(basename -- "$out").partial.$$"
-xvfb="" host="" encoder="" wineStarted=""
-export WINEPREFIX="${BRIM_WINEPREFIX:-$here/build/windows/wineprefix}" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
+# Everything this run starts is ended on the way out, however it ends, and a
+# signal during the cleaning does not cut it short.
+tmp="" partial="" xvfb="" host="" encoder="" child="" ownPrefix=""
+signals=(HUP INT QUIT PIPE TERM)
 cleanup() {
     local status=$?
-    trap - EXIT INT TERM
+    trap '' "${signals[@]}"
     # Their output is thrown away: no need to let them finish it. ffmpeg
     # would otherwise wait for the end of the FIFO that this script holds.
     exec 3>&- || true
-    for pid in $host $encoder; do
+    for pid in $host $encoder $child; do
         kill -KILL "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
-    # The prefix's services end once its last program has; others' programs
-    # in the same prefix are left alone.
-    [ -z "$wineStarted" ] || timeout 30 wineserver -w 2>/dev/null || true
+    # The wine server is this run's alone: it and whatever still runs in it go.
+    if [ -n "$ownPrefix" ]; then
+        wineserver -k 2>/dev/null || true
+        timeout 10 wineserver -w 2>/dev/null || true
+    fi
     [ -z "$xvfb" ] || { kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; } || true
-    rm -rf "$tmp"
-    rm -f "$partial"
+    [ -z "$tmp" ] || rm -rf "$tmp"
+    [ -z "$partial" ] || rm -f -- "$partial"
     exit "$status"
 }
+stopped() {
+    trap '' "${signals[@]}"
+    { echo; echo "render.sh: stopped by SIG$1"; } >&2 2>/dev/null || true
+    exit $((128 + $(kill -l "$1")))
+}
 trap cleanup EXIT
-trap 'echo >&2; echo "render.sh: interrupted" >&2; exit 130' INT
-trap 'exit 143' TERM
+for signal in "${signals[@]}"; do
+    # shellcheck disable=SC2064
+    trap "stopped $signal" "$signal"
+done
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/brimrender.XXXXXX")
+partial="$outdir/.$(basename -- "$out").partial.$$"
+# Wine keeps its server's socket under TMPDIR.
+export TMPDIR=$tmp
+
+# A step long enough to be interrupted runs as a child that the cleaning ends.
+runChild() {
+    local status=0
+    "$@" &
+    child=$!
+    wait "$child" || status=$?
+    child=""
+    return "$status"
+}
 
 # The song's audio, cut and made stereo 16-bit PCM at its own rate.
 streams=$(ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 -- "$song" 2>"$tmp/probe.log") ||
     fail "cannot read the song: $(tail -n 1 "$tmp/probe.log")"
 [ -n "$streams" ] || fail "no audio stream in the song: $song"
 cut=(-ss "$start")
+if [ -n "$duration" ] && awk -v d="$duration" -v f="$framesPerSecond" 'BEGIN { exit !(d * f < 1) }'; then
+    # One frame and the whole samples within it: ffmpeg would read a cut of
+    # a few microseconds as no cut at all.
+    songRate=$(ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate -of csv=p=0 -- "$song")
+    duration=$(awk -v r="${songRate:-0}" -v f="$framesPerSecond" 'BEGIN { printf "%.6f", (r > 0 ? int(r / f) / r : 0.5 / f) }')
+    note "--duration is less than one frame at $framesPerSecond frames a second: rendering one frame"
+fi
 [ -z "$duration" ] || cut+=(-t "$duration")
-ffmpeg -nostdin -v error "${cut[@]}" -i "$song" -map 0:a:0 -ac 2 -c:a pcm_s16le -fflags +bitexact \
+runChild ffmpeg -nostdin -v error "${cut[@]}" -i "$song" -map 0:a:0 -ac 2 -c:a pcm_s16le -fflags +bitexact \
     -f wav "$tmp/song.wav" 2>"$tmp/decode.log" || fail "cannot decode the song: $(tail -n 1 "$tmp/decode.log")"
 IFS=, read -r rate samples < <(ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,duration_ts \
     -of csv=p=0 "$tmp/song.wav" 2>/dev/null) || true
 [[ ${samples:-} =~ ^[0-9]+$ ]] && ((samples > 0)) || fail "nothing to render: no audio after --start $start"
 seconds=$(awk -v n="$samples" -v r="$rate" 'BEGIN { printf "%.3f", n / r }')
 
-# A display for the window: the user's, or a virtual one big enough for it.
-if [ -z "${DISPLAY:-}" ]; then
+# A virtual display of this run's own, big enough for the window: the
+# user's DISPLAY may be gone, and the render needs none to be seen.
+startDisplay() {
     # In a session of its own, so a Ctrl-C reaches this script, which ends it last.
     setsid Xvfb -displayfd 5 -screen 0 "$((width > 1200 ? width + 80 : 1280))x$((height > 900 ? height + 120 : 1024))x24" \
-        -nolisten tcp 5>"$tmp/display" 2>"$tmp/xvfb.log" &
+        -nolisten tcp 5>"$tmp/display" 2>"$tmp/xvfb.log" 3>&- &
     xvfb=$!
     for _ in $(seq 100); do
         [ -s "$tmp/display" ] && break
@@ -148,34 +220,61 @@ if [ -z "${DISPLAY:-}" ]; then
     done
     [ -s "$tmp/display" ] || fail "Xvfb gave no display"
     export DISPLAY=":$(head -n 1 "$tmp/display")"
-fi
-wineStarted=1
-[ -f "$WINEPREFIX/system.reg" ] || "$here/cmake/wine-prefix.sh" >&2
-# A server of this run's own ends as soon as its last program has, instead of
-# lingering; one already serving the prefix is shared as it is.
-wineserver -p0 2>/dev/null || true
+}
 
-# The plug-in runs from a copy, so the settings it saves on the way out do
-# not change the user's; it reads them from the copy of plugin.ini.
-mkdir "$tmp/plugin"
-cp "$plugin" "$tmp/plugin/"
-[ ! -f "$(dirname -- "$plugin")/plugin.ini" ] || cp "$(dirname -- "$plugin")/plugin.ini" "$tmp/plugin/"
+# Wine runs in a prefix of this run's own that lends the shared prefix's
+# Windows folder and registry: its server serves this run alone, so the run
+# waits for no other's programs, and none that another started without a
+# display can share it. The server saves a changed registry in place of the
+# links, never into the shared prefix.
+startWinePrefix() {
+    local shared=${BRIM_WINEPREFIX:-$here/build/windows/wineprefix} name
+    export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    [ -f "$shared/system.reg" ] || WINEPREFIX=$shared "$here/cmake/wine-prefix.sh" >&2
+    export WINEPREFIX=$tmp/prefix
+    mkdir -p "$WINEPREFIX/dosdevices"
+    for name in drive_c system.reg user.reg userdef.reg .update-timestamp; do
+        ln -s "$shared/$name" "$WINEPREFIX/$name"
+    done
+    ln -s "$shared/drive_c" "$WINEPREFIX/dosdevices/c:"
+    ln -s / "$WINEPREFIX/dosdevices/z:"
+    ownPrefix=1
+    # Ends as soon as its last program has.
+    wineserver -p0 3>&-
+}
+
 windows() {
     local path=$1
     echo "Z:${path//\//\\}"
 }
 
+# The frames: brimhost.exe runs the module on the song's clock under wine and
+# writes each frame raw into the FIFO.
+startFrames() {
+    startDisplay
+    startWinePrefix
+    # The plug-in runs from a copy, so the settings it saves on the way out do
+    # not change the user's; it reads them from the copy of plugin.ini.
+    mkdir "$tmp/plugin"
+    cp -- "$plugin" "$tmp/plugin/"
+    [ ! -f "$(dirname -- "$plugin")/plugin.ini" ] || cp -- "$(dirname -- "$plugin")/plugin.ini" "$tmp/plugin/"
+    (cd "$tmp" && exec wine "$hostExe" --module "$module" --render-fps "$framesPerSecond" --size "${width}x${height}" \
+        --wav "$(windows "$tmp/song.wav")" --raw-video "$(windows "$tmp/frames")" \
+        "$(windows "$tmp/plugin/$(basename -- "$plugin")")" </dev/null >"$tmp/host.log" 2>&1 3>&-) &
+    host=$!
+}
+
 # Frames go through a FIFO that this script also holds open, so neither side
 # waits for the other to open it, and the encoder sees the end only when this
-# script closes it after the host has finished.
+# script closes it after the frames have all been written. Nothing else may
+# hold it: all that starts after this gets "3>&-".
 mkfifo "$tmp/frames"
 exec 3<>"$tmp/frames"
-framesPerSecond=${fps:-40}
 total=$(awk -v n="$samples" -v r="$rate" -v f="$framesPerSecond" 'BEGIN { t = n * f / r; c = int(t); if (c < t - 1e-9) c++; print c }')
 raw=(-f rawvideo -pix_fmt bgr0 -video_size "${width}x${height}" -framerate "$framesPerSecond" -i "$tmp/frames")
 if [ "$kind" = mp4 ]; then
     ffmpeg -nostdin -v error -progress "$tmp/progress" -stats_period 0.5 "${raw[@]}" -i "$tmp/song.wav" \
-        -map 0:v -map 1:a -vf "crop=trunc(iw/2)*2:trunc(ih/2)*2" -c:v libx264 -preset veryfast -crf 20 \
+        -map 0:v -map 1:a -c:v libx264 -preset veryfast -crf 20 \
         -pix_fmt yuv420p -c:a aac -b:a 192k -movflags +faststart -f mp4 "$partial" 3>&- 2>"$tmp/encode.log" &
 else
     ffmpeg -nostdin -v error -progress "$tmp/progress" -stats_period 0.5 "${raw[@]}" -c:v ffv1 \
@@ -184,10 +283,7 @@ fi
 encoder=$!
 
 began=$(date +%s.%N)
-(cd "$tmp" && exec wine "$hostExe" --module "$module" --render-fps "$framesPerSecond" --size "${width}x${height}" \
-    --wav "$(windows "$tmp/song.wav")" --raw-video "$(windows "$tmp/frames")" \
-    "$(windows "$tmp/plugin/$(basename -- "$plugin")")" </dev/null >"$tmp/host.log" 2>&1 3>&-) &
-host=$!
+startFrames
 
 # One line redrawn while a terminal watches; a line a quarter otherwise.
 progress() {
@@ -235,17 +331,17 @@ if [ "$kind" = gif ]; then
     # GIF delays are hundredths of a second: at most 25 frames a second keeps
     # them even. One palette for the whole clip, from the pixels that change.
     gifRate=$(awk -v f="$framesPerSecond" 'BEGIN { print (f > 25 ? 25 : f) }')
-    ffmpeg -nostdin -v error -i "$tmp/frames.mkv" -vf "fps=$gifRate,palettegen=stats_mode=diff" \
+    runChild ffmpeg -nostdin -v error -i "$tmp/frames.mkv" -vf "fps=$gifRate,palettegen=stats_mode=diff" \
         "$tmp/palette.png" 2>"$tmp/encode.log" || fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
-    ffmpeg -nostdin -v error -i "$tmp/frames.mkv" -i "$tmp/palette.png" \
+    runChild ffmpeg -nostdin -v error -i "$tmp/frames.mkv" -i "$tmp/palette.png" \
         -lavfi "fps=$gifRate[clip];[clip][1:v]paletteuse=dither=bayer:bayer_scale=4:diff_mode=rectangle" \
         -loop 0 -f gif "$partial" 2>"$tmp/encode.log" || fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
 fi
-mv -f "$partial" "$out"
+mv -f -- "$partial" "$out"
 finished=$(date +%s.%N)
 
 length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$out")
-bytes=$(stat -c %s "$out")
+bytes=$(stat -c %s -- "$out")
 awk -v o="$out" -v b="$bytes" -v l="$length" -v s="$seconds" -v t0="$began" -v t1="$finished" 'BEGIN {
     printf "%s: %.1f MB, %.2f s", o, b / 1048576, l
     printf " (%.2f s of audio rendered in %.1f s, %.1fx real time)\n", s, t1 - t0, s / (t1 - t0)

@@ -251,6 +251,15 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
                 end = hostWindowClosed ? RunEnd::HostClosed : RunEnd::QuitMessage;
                 break;
             }
+            // An offline render's pictures come from Render alone: a paint of
+            // the window, which the display sends when it maps or uncovers
+            // it, would move the animation on by a frame that no video shows.
+            if (offline && message.message == WM_PAINT && message.hwnd == capture.window) {
+                PAINTSTRUCT paint;
+                BeginPaint(message.hwnd, &paint);
+                EndPaint(message.hwnd, &paint);
+                continue;
+            }
             TranslateMessage(&message);
             DispatchMessageA(&message);
             continue;

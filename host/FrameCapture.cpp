@@ -22,6 +22,22 @@ BOOL CALLBACK ConsiderWindow(HWND window, LPARAM parameter)
     return TRUE;
 }
 
+WNDPROC pluginWndProc = nullptr;
+
+// The plug-in's own procedure, except that the window may shrink below the
+// smallest size the system gives a window with a caption (about 110 pixels
+// wide): frames can be smaller than that.
+LRESULT CALLBACK AnySizeWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = CallWindowProcA(pluginWndProc, window, message, wParam, lParam);
+    switch (message) {
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {1, 1};
+        return 0;
+    }
+    return result;
+}
+
 }  // namespace
 
 HWND FindPluginWindow(HWND hostWindow)
@@ -87,6 +103,9 @@ bool CaptureClientArea(HWND window, RgbImage& image)
 
 bool SetClientSize(HWND window, int width, int height)
 {
+    const auto anySize = reinterpret_cast<LONG_PTR>(AnySizeWndProc);
+    if (GetWindowLongPtrA(window, GWLP_WNDPROC) != anySize)
+        pluginWndProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, anySize));
     RECT frame = {0, 0, width, height};
     const DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
     const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE));

@@ -15,5 +15,6 @@ HWND FindPluginWindow(HWND hostWindow);
 // presented frame. False when the client area is empty or GDI fails.
 bool CaptureClientArea(HWND window, RgbImage& image);
 
-// Gives the window a client area of width x height, keeping its place.
+// Gives the window a client area of width x height, keeping its place; from
+// then on the window may be any size, however small.
 bool SetClientSize(HWND window, int width, int height);

@@ -1,13 +1,15 @@
 // brimwave: the three modules as a program of their own, showing what the
 // desktop plays, or drawing a song's video offline.
+#include "host/HostOptions.h"
 #include "host/ImageFile.h"
 #include "host/SampleBytes.h"
+#include "native/FramePresenter.h"
 #include "native/NativeOptions.h"
 #include "native/NativeSettings.h"
 #include "native/NativeWindow.h"
+#include "native/OfflineRender.h"
 #include "native/PulseCapture.h"
 #include "player/VisModule.h"
-#include "scenes/FrameOutput.h"
 #include "scenes/Gl.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneSetup.h"
@@ -20,6 +22,11 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+
+// The offline render reports the host's codes; the live run's are the same
+// for the same kind of failure.
+static_assert(int{nativeExitUsage} == exitUsage && int{nativeExitDisplay} == exitInitFailed &&
+              int{nativeExitInput} == exitBadWav && int{nativeExitOutput} == exitCaptureFailed);
 
 namespace {
 
@@ -42,6 +49,14 @@ void KeepFrame()
     for (int row = 0; row < height; ++row)
         glReadPixels(0, height - 1 - row, width, 1, GL_RGB, GL_UNSIGNED_BYTE,
                      lastFrame.pixels.data() + static_cast<std::size_t>(row) * width * 3);
+}
+
+void PresentToWindow()
+{
+    glFinish();
+    if (keepFrames)
+        KeepFrame();
+    SwapNativeWindow();
 }
 
 int Fail(int code, const std::string& message)
@@ -120,14 +135,16 @@ int RunLive(const NativeOptions& options)
         return Fail(nativeExitAudio, error);
 
     keepFrames = !options.snapshotPath.empty();
-    int module = options.module >= 0 ? options.module : LoadLastModule(rectanglesModule);
+    SetFramePresenter(PresentToWindow);
+    const std::string settingsPath = options.settingsPath.empty() ? NativeSettingsPath() : options.settingsPath;
+    int module = options.module >= 0 ? options.module : LoadLastModule(settingsPath, rectanglesModule);
     if (module < 0 || module >= moduleCount)
         module = rectanglesModule;
     LiveRun run = {Clock::now(), options.seconds, {}};
     int code = nativeExitOk;
     for (RunEnd end = RunEnd::NextModule; end == RunEnd::NextModule;) {
         const char* description = sceneModules[module].description;
-        LoadNativeSettings(description, module);
+        LoadNativeSettings(settingsPath, module);
         if (!OpenNativeWindow(description, error)) {
             code = Fail(nativeExitDisplay, error);
             break;
@@ -136,8 +153,8 @@ int RunLive(const NativeOptions& options)
         end = RunModule(module, run);
         ReleaseScene();
         CloseNativeWindow();
-        SaveNativeSettings(description, module);
-        SaveLastModule(module);
+        SaveNativeSettings(settingsPath, module);
+        SaveLastModule(settingsPath, module);
         if (end == RunEnd::AudioEnded)
             code = Fail(nativeExitAudio, run.audioError);
         if (end == RunEnd::NextModule)
@@ -152,15 +169,20 @@ int RunLive(const NativeOptions& options)
     return code;
 }
 
-}  // namespace
-
-void PresentFrame()
+int RenderOffline(const NativeOptions& options)
 {
-    glFinish();
-    if (keepFrames)
-        KeepFrame();
-    SwapNativeWindow();
+    OfflineOptions offline;
+    offline.module = options.module >= 0 ? options.module : rectanglesModule;
+    offline.wavPath = options.renderPath;
+    offline.rawVideoPath = options.rawVideoPath;
+    offline.renderFps = options.renderFps;
+    offline.width = options.width;
+    offline.height = options.height;
+    offline.settingsPath = options.settingsPath.empty() ? NativeSettingsPath() : options.settingsPath;
+    return RunOfflineRender(offline);
 }
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -176,5 +198,7 @@ int main(int argc, char** argv)
         return ListModules();
     if (options.listSources)
         return ListSources();
+    if (!options.renderPath.empty())
+        return RenderOffline(options);
     return RunLive(options);
 }

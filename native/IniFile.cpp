@@ -41,14 +41,15 @@ Line LineAt(std::string_view text, std::size_t start)
     return {start, end, next};
 }
 
-// The name of a "[name]" line, or nothing when the line is no section header.
+// The name of a "[name]" line, or nothing when the line is no section
+// header; a line without the closing bracket is none.
 bool SectionName(std::string_view line, std::string_view& name)
 {
     line = Trim(line);
-    if (line.empty() || line.front() != '[')
-        return false;
     const std::size_t close = line.rfind(']');
-    name = Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+    if (line.empty() || line.front() != '[' || close == std::string_view::npos)
+        return false;
+    name = Trim(line.substr(1, close - 1));
     return true;
 }
 
@@ -114,6 +115,18 @@ std::string_view Unquote(std::string_view value)
     return value;
 }
 
+// 0..35 for a digit or a letter; more for anything else.
+std::uint32_t DigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return static_cast<std::uint32_t>(c - '0');
+    if (c >= 'a' && c <= 'z')
+        return static_cast<std::uint32_t>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<std::uint32_t>(c - 'A' + 10);
+    return 99;
+}
+
 bool MakeDirectories(const std::string& path)
 {
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
@@ -142,9 +155,17 @@ int ReadProfileInt(std::string_view text, std::string_view section, std::string_
     bool negative = false;
     if (value[i] == '-' || value[i] == '+')
         negative = value[i++] == '-';
+    std::uint32_t base = 10;
+    if (i + 1 < value.size() && value[i] == '0') {
+        const std::size_t prefix = std::string_view("xXoObB").find(value[i + 1]);
+        if (prefix != std::string_view::npos) {
+            base = prefix < 2 ? 16 : prefix < 4 ? 8 : 2;
+            i += 2;
+        }
+    }
     std::uint32_t result = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i)
-        result = result * 10u + static_cast<std::uint32_t>(value[i] - '0');
+    for (std::uint32_t digit; i < value.size() && (digit = DigitValue(value[i])) < base; ++i)
+        result = result * base + digit;
     if (negative)
         result = 0u - result;
     return static_cast<int>(result);

@@ -7,8 +7,9 @@
 #include <string_view>
 
 // The key's value in the first section of that name, read as the profile's
-// integer reading does: leading blanks and a sign, then decimal digits up to
-// the first other character ("42A" is 42, "B42" is 0), wrapping at 32 bits.
+// integer reading does: leading blanks and a sign, then digits up to the
+// first other character ("42A" is 42, "B42" is 0), decimal or after 0x, 0o
+// or 0b, wrapping at 32 bits.
 // Section and key names match whatever their case. An absent or empty value,
 // section or key gives the fallback.
 int ReadProfileInt(std::string_view text, std::string_view section, std::string_view key, int fallback);

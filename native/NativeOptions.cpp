@@ -46,7 +46,7 @@ bool ParseSize(const char* text, int& width, int& height)
 
 bool IsValueOption(const std::string& name)
 {
-    for (const char* option : {"--module", "--listen", "--seconds", "--snapshot", "--render", "--raw-video",
+    for (const char* option : {"--module", "--listen", "--seconds", "--snapshot", "--settings", "--render", "--raw-video",
                                "--render-fps", "--size"})
         if (name == option)
             return true;
@@ -76,6 +76,10 @@ bool TakeValue(const std::string& name, const char* value, NativeOptions& option
         if (!EndsWithPng(value))
             return error = bad + " (a .png file)", false;
         options.snapshotPath = value;
+    } else if (name == "--settings") {
+        if (*value == '\0')
+            return error = bad + " (a plugin.ini file)", false;
+        options.settingsPath = value;
     } else if (name == "--render") {
         if (*value == '\0')
             return error = bad + " (a WAV file)", false;
@@ -130,12 +134,15 @@ const char* NativeUsage()
            "Shows one of Brimwave's three visualizations of what the desktop plays.\n"
            "\n"
            "  --list               list the modules and end\n"
-           "  --module N           show module N (0, 1 or 2); default: the one shown last\n"
+           "  --module N           show module N (0, 1 or 2); default: the one shown last,\n"
+           "                       Rectangles for --render\n"
            "  --listen SOURCE      record this PulseAudio source instead of the monitor of\n"
            "                       the default output\n"
            "  --list-sources       list the PulseAudio sources and end\n"
            "  --seconds S          end after S seconds\n"
            "  --snapshot FILE.png  save the last frame shown\n"
+           "  --settings FILE      the settings file, instead of\n"
+           "                       $XDG_CONFIG_HOME/brimwave/plugin.ini (~/.config/brimwave/)\n"
            "  --render SONG.wav --raw-video PATH|-  [--render-fps F] [--size WxH]\n"
            "                       draw the song's video offline, without a display, as raw\n"
            "                       BGR0 frames (- is standard output); F defaults to the\n"
@@ -144,8 +151,8 @@ const char* NativeUsage()
            "\n"
            "Keys: M next module, HOME more sensitive, END less sensitive, ESC quit;\n"
            "double-click for full screen on the window's monitor and back.\n"
-           "Settings: $XDG_CONFIG_HOME/brimwave/plugin.ini (default ~/.config/brimwave/).\n"
            "\n"
            "Exit codes: 0 done, 1 bad command line, 2 PulseAudio (no server, source or\n"
-           "stream), 3 no window or GL context, 4 output not written, 5 song not read.\n";
+           "stream), 6 no window or GL context, 7 the song cannot be used, 8 the\n"
+           "snapshot or the video cannot be written.\n";
 }

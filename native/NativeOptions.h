@@ -3,13 +3,14 @@
 
 #include <string>
 
+// The host's codes where the failure is the same kind.
 enum NativeExitCode {
     nativeExitOk = 0,
     nativeExitUsage = 1,     // unknown option or bad value
     nativeExitAudio = 2,     // no PulseAudio server, source or stream
-    nativeExitDisplay = 3,   // no window or GL context
-    nativeExitOutput = 4,    // the snapshot or the video could not be written
-    nativeExitInput = 5,     // the song could not be read
+    nativeExitDisplay = 6,   // no window or GL context
+    nativeExitInput = 7,     // the song could not be used
+    nativeExitOutput = 8,    // the snapshot or the video could not be written
 };
 
 struct NativeOptions {
@@ -20,6 +21,7 @@ struct NativeOptions {
     std::string listen;        // empty: the monitor of the default output
     double seconds = 0.0;      // 0: until ESC or the window is closed
     std::string snapshotPath;  // the last frame shown, as PNG; empty: none
+    std::string settingsPath;  // empty: the program's own plugin.ini
     // Offline render: a song in, raw frames out, no display.
     std::string renderPath;
     std::string rawVideoPath;  // "-" is standard output

@@ -12,10 +12,9 @@ constexpr char programSection[] = "Brimwave";
 constexpr char moduleKey[] = "module";
 
 // The file's text, empty when it does not exist yet; false when it exists
-// but cannot be read, so that nothing writes over it.
-bool ReadSettingsText(std::string& text)
+// but cannot be read.
+bool ReadSettingsText(const std::string& path, std::string& text)
 {
-    const std::string path = NativeSettingsPath();
     bool missing = false;
     return !path.empty() && (ReadTextFile(path, text, missing) || missing);
 }
@@ -33,38 +32,41 @@ std::string NativeSettingsPath()
     return {};
 }
 
-void LoadNativeSettings(const char* section, int module)
+bool LoadNativeSettings(const std::string& path, int module)
 {
     std::string text;
-    if (!ReadSettingsText(text))
-        return;
+    if (!ReadSettingsText(path, text))
+        return false;
+    const char* section = sceneModules[module].description;
     for (const SettingsKey& key : settingsKeys) {
         if (KeyApplies(key, module == spheresModule))
             settings.*key.field = ReadProfileInt(text, section, key.name, settings.*key.field);
     }
+    return true;
 }
 
-void SaveNativeSettings(const char* section, int module)
+void SaveNativeSettings(const std::string& path, int module)
 {
     std::string text;
-    if (!ReadSettingsText(text))
+    if (!ReadSettingsText(path, text))
         return;
+    const char* section = sceneModules[module].description;
     for (const SettingsKey& key : settingsKeys) {
         if (KeyApplies(key, module == spheresModule))
             text = WriteProfileString(text, section, key.name, std::to_string(settings.*key.field));
     }
-    ReplaceTextFile(NativeSettingsPath(), text);
+    ReplaceTextFile(path, text);
 }
 
-int LoadLastModule(int fallback)
+int LoadLastModule(const std::string& path, int fallback)
 {
     std::string text;
-    return ReadSettingsText(text) ? ReadProfileInt(text, programSection, moduleKey, fallback) : fallback;
+    return ReadSettingsText(path, text) ? ReadProfileInt(text, programSection, moduleKey, fallback) : fallback;
 }
 
-void SaveLastModule(int module)
+void SaveLastModule(const std::string& path, int module)
 {
     std::string text;
-    if (ReadSettingsText(text))
-        ReplaceTextFile(NativeSettingsPath(), WriteProfileString(text, programSection, moduleKey, std::to_string(module)));
+    if (ReadSettingsText(path, text))
+        ReplaceTextFile(path, WriteProfileString(text, programSection, moduleKey, std::to_string(module)));
 }

@@ -39,6 +39,10 @@ const ReadCase readCases[] = {
     {"[A]\nk=6", "A", "k", 6},
     {"\x01\xffjunk\n[A]\nk=8\n\xfe=\xfd\n", "A", "k", 8},
     {"", "A", "k", -7},
+    // 15
+    {"[A]\nk=0x10\n", "A", "k", 16},
+    {"[A\nk=8\n", "A", "k", -7},
+    {"[a]\nk=5\n[A]\nk=6\n", "A", "k", 5},
 };
 
 TEST(IniFile, ReadsAsTheProfileCallsDo)
@@ -104,21 +108,21 @@ protected:
 TEST_F(NativeSettingsFile, FirstSaveCreatesTheFileAndTheModulesKeys)
 {
     EXPECT_EQ(NativeSettingsPath(), path);
-    LoadNativeSettings("Spheres", 1);
+    EXPECT_TRUE(LoadNativeSettings(path, 1));
     EXPECT_EQ(settings.scales, initialSettings.scales) << "no file: nothing changes";
     settings.screen_x = -12;
-    SaveNativeSettings("Spheres", 1);
-    SaveLastModule(1);
+    SaveNativeSettings(path, 1);
+    SaveLastModule(path, 1);
     EXPECT_EQ(Contents(), "[Spheres]\nscreen_x=-12\nscreen_y=50\nscreen_w=640\nscreen_h=480\nvistype=1\n"
                           "fallspeed=77\nscales=500\nscalew=10000\ndetail=10\nlines=0\n[Brimwave]\nmodule=1\n");
     settings = initialSettings;
-    LoadNativeSettings("Spheres", 1);
+    LoadNativeSettings(path, 1);
     EXPECT_EQ(settings.screen_x, -12);
-    EXPECT_EQ(LoadLastModule(0), 1);
+    EXPECT_EQ(LoadLastModule(path, 0), 1);
 
     // A box module neither reads nor writes the Spheres keys.
     settings.detail = 3;
-    SaveNativeSettings("Rectangles", 0);
+    SaveNativeSettings(path, 0);
     EXPECT_EQ(Contents().find("detail=3"), std::string::npos);
 }
 
@@ -128,13 +132,13 @@ TEST_F(NativeSettingsFile, UnreadableFileIsNeverWrittenOver)
     ASSERT_EQ(mkdir((home + "/brimwave").c_str(), 0755), 0);
     ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
     settings.scales = 4321;
-    LoadNativeSettings("Rectangles", 0);
-    SaveNativeSettings("Rectangles", 0);
+    EXPECT_FALSE(LoadNativeSettings(path, 0));
+    SaveNativeSettings(path, 0);
     EXPECT_EQ(settings.scales, 4321);
     struct stat status;
     ASSERT_EQ(stat(path.c_str(), &status), 0);
     EXPECT_TRUE(S_ISDIR(status.st_mode));
-    EXPECT_EQ(LoadLastModule(2), 2);
+    EXPECT_EQ(LoadLastModule(path, 2), 2);
 }
 
 }  // namespace

@@ -21,9 +21,15 @@ ffmpeg -nostdin -v error -f lavfi -i \
     "aevalsrc=between(t\,2\,3)*(0.4*sin(2*PI*110*t)+0.3*sin(2*PI*220*t)+0.2*sin(2*PI*440*t)):s=44100:d=5" \
     -ac 2 "$work/song.flac"
 
-"$here/render.sh" "$work/song.flac" "$work/out.mp4" --module 0 --size 160x120 --fps 20 --plugin "$plugin" \
-    >"$work/render.log" 2>&1 || { cat "$work/render.log"; exit 1; }
+# A dpkg-query that notes each call: the package installer is not run while
+# every tool is there.
+mkdir "$work/bin"
+printf '#!/bin/sh\necho "$*" >>"%s/dpkg-query.log"\nexec /usr/bin/dpkg-query "$@"\n' "$work" >"$work/bin/dpkg-query"
+chmod +x "$work/bin/dpkg-query"
+PATH="$work/bin:$PATH" "$here/render.sh" "$work/song.flac" "$work/out.mp4" --module 0 --size 160x120 --fps 20 \
+    --plugin "$plugin" >"$work/render.log" 2>&1 || { cat "$work/render.log"; exit 1; }
 cat "$work/render.log"
+check "no package installer while the tools are there" [ ! -e "$work/dpkg-query.log" ]
 probe() {
     ffprobe -v error -select_streams "$1" -show_entries "$2" -of csv=p=0 "$work/out.mp4"
 }
@@ -41,6 +47,22 @@ read -r quiet loud < <(awk '{ t = (NR - 1) / 20 } t >= 1.5 && t < 2 { q += $1; n
     END { printf "%.2f %.2f\n", q / nq, l / nl }' "$work/brightness")
 check "brighter while loud ($loud) than in silence ($quiet)" awk -v q="$quiet" -v l="$loud" 'BEGIN { exit !(l > 1.25 * q) }'
 check "the song's path, size and length reported" grep -q "out.mp4: .* MB, 5.0[0-9] s" "$work/render.log"
+
+# Names that begin with "-" or "--", run from the song's folder; sizes at the
+# ends of the range; a duration shorter than one frame.
+# output | arguments | codec,width,height,frames | said
+small=(
+    "-small.mp4|song.flac -small.mp4 --size 17x17 --fps 10 --duration 0.5|h264,16,16,5|rendering 16x16 instead of 17x17"
+    "--tall.gif|--size 23x4096 --duration 0.0000001 -- song.flac --tall.gif|gif,23,4096,1|rendering one frame"
+)
+for row in "${small[@]}"; do
+    IFS='|' read -r name arguments expected said <<<"$row"
+    # shellcheck disable=SC2086
+    (cd "$work" && "$here/render.sh" --plugin "$plugin" $arguments) >"$work/small.log" 2>&1 || cat "$work/small.log"
+    check "$name: $expected" [ "$(ffprobe -v error -select_streams v:0 -count_frames -show_entries \
+        stream=codec_name,width,height,nb_read_frames -of csv=p=0 "$work/$name" 2>&1)" = "$expected" ]
+    check "$name: says '$said'" grep -q -- "$said" "$work/small.log"
+done
 
 # Refusals: one line each, a non-zero exit, no output file.
 printf 'just text' >"$work/text.mp3"
@@ -63,7 +85,54 @@ refuse "no such folder" "no such folder" "$work/song.flac" "$work/none/bad.mp4"
 refuse "bad size" "bad value '0x10' for --size" "$work/song.flac" "$work/bad.mp4" --size 0x10
 refuse "unknown option" "unknown option '--speed'" "$work/song.flac" "$work/bad.mp4" --speed 2
 refuse "start past the end" "nothing to render" "$work/song.flac" "$work/bad.mp4" --start 9
+ffmpeg -nostdin -v error -i "$work/song.flac" -c:a aac "$work/tune.mp4"
+ln "$work/tune.mp4" "$work/link.mp4"
+sum=$(md5sum <"$work/tune.mp4")
+refuse "the song by another path" "the output is the song itself" "$work/tune.mp4" "$work/../${work##*/}/tune.mp4"
+refuse "the song by a hard link" "the output is the song itself" "$work/tune.mp4" "$work/link.mp4"
+check "the song unchanged" [ "$(md5sum <"$work/tune.mp4")" = "$sum" ]
 check "no process of the run left" [ -z "$(pgrep -f "$work" || true)" ]
+
+# Long renders stopped by signals, one or several, the first alongside a short
+# render on a display that does not exist, in the shared prefix whose server a
+# program without a display has just started. Everything a run starts carries
+# its TMPDIR.
+ffmpeg -nostdin -v error -f lavfi -i anullsrc=r=44100:cl=stereo -t 300 "$work/long.flac"
+set -m  # so that a background run takes INT and QUIT
+for signals in "HUP HUP" "INT" "TERM QUIT"; do
+    mkdir "$work/tmp"
+    TMPDIR="$work/tmp" "$here/render.sh" "$work/long.flac" "$work/long.mp4" --size 32x32 --fps 240 --plugin "$plugin" \
+        >"$work/long.log" 2>&1 &
+    long=$!
+    for _ in $(seq 120); do
+        ! grep -qs '^frame=[1-9]' "$work"/tmp/brimrender.*/progress || break
+        sleep 0.25
+    done
+    if [ "$signals" = "HUP HUP" ]; then
+        env -u DISPLAY wine reg query 'HKCU\Software\Wine' >/dev/null 2>&1
+        status=0
+        DISPLAY=:4093 timeout 25 "$here/render.sh" "$work/song.flac" "$work/short.gif" --size 32x32 --duration 1 \
+            --plugin "$plugin" >"$work/short.log" 2>&1 || status=$?
+        check "a render on a display that is not there, in a server without one, beside another: done" \
+            [ "$status" -eq 0 ]
+        [ "$status" -eq 0 ] || cat "$work/short.log"
+        check "the long render still running alongside" kill -0 "$long"
+        wineserver -w
+    fi
+    first=${signals%% *}
+    for signal in $signals; do
+        kill -s "$signal" "$long" 2>/dev/null || true
+        sleep 0.3
+    done
+    status=0
+    wait "$long" || status=$?
+    check "$signals: said" grep -q "stopped by SIG$first" "$work/long.log"
+    check "$signals: exit status $((128 + $(kill -l "$first")))" [ "$status" -eq $((128 + $(kill -l "$first"))) ]
+    check "$signals: no temporary folder" [ -z "$(ls -A "$work/tmp")" ]
+    check "$signals: no partial file" [ -z "$(ls -A "$work" | grep partial || true)" ]
+    check "$signals: no process" [ -z "$(grep -ls "$work/tmp" /proc/[0-9]*/environ 2>/dev/null || true)" ]
+    rm -rf "$work/tmp" "$work"/.long.mp4.partial.*
+done
 
 [ "$failures" -eq 0 ] || echo "$failures checks failed"
 [ "$failures" -eq 0 ]

@@ -1,0 +1,249 @@
+#include "native/OfflineRender.h"
+
+#include "host/AudioClock.h"
+#include "host/HostOptions.h"
+#include "host/SampleBytes.h"
+#include "host/SignalSource.h"
+#include "native/FramePresenter.h"
+#include "native/NativeSettings.h"
+#include "native/OffscreenTarget.h"
+#include "player/VisModule.h"
+#include "scenes/FrameOutput.h"
+#include "scenes/LevelMeter.h"
+#include "scenes/SceneSetup.h"
+#include "scenes/Scenes.h"
+#include "settings/Settings.h"
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Frames drawn but not yet written: enough for the renderer to run on while
+// the encoder takes a frame, little enough to stay a few megabytes.
+constexpr int queuedFrames = 4;
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+int Fail(int code, const std::string& message)
+{
+    std::fprintf(stderr, "brimwave: %s\n", message.c_str());
+    return code;
+}
+
+// Hands drawn frames to a thread that writes them, so that drawing the next
+// frame overlaps writing this one into the encoder.
+struct FrameWriter {
+    std::FILE* file = nullptr;
+    std::size_t frameBytes = 0;
+    std::vector<std::vector<unsigned char>> buffers;
+    std::deque<unsigned char*> free;
+    std::deque<unsigned char*> full;
+    bool closing = false;
+    bool failed = false;
+    int writeError = 0;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::thread thread;
+};
+
+void WriteFrames(FrameWriter& writer)
+{
+    std::unique_lock<std::mutex> hold(writer.lock);
+    for (;;) {
+        writer.changed.wait(hold, [&] { return !writer.full.empty() || writer.closing; });
+        if (writer.full.empty())
+            return;
+        unsigned char* frame = writer.full.front();
+        writer.full.pop_front();
+        hold.unlock();
+        const bool written = std::fwrite(frame, 1, writer.frameBytes, writer.file) == writer.frameBytes;
+        const int error = errno;
+        hold.lock();
+        if (!written && !writer.failed) {
+            writer.failed = true;
+            writer.writeError = error;
+        }
+        writer.free.push_back(frame);
+        writer.changed.notify_all();
+    }
+}
+
+void StartWriter(FrameWriter& writer, std::FILE* file, std::size_t frameBytes)
+{
+    writer.file = file;
+    writer.frameBytes = frameBytes;
+    writer.buffers.assign(queuedFrames, std::vector<unsigned char>(frameBytes, 0));
+    for (auto& buffer : writer.buffers)
+        writer.free.push_back(buffer.data());
+    writer.thread = std::thread(WriteFrames, std::ref(writer));
+}
+
+// A buffer to draw the next frame into, once the writer has one to spare.
+unsigned char* TakeFreeBuffer(FrameWriter& writer)
+{
+    std::unique_lock<std::mutex> hold(writer.lock);
+    writer.changed.wait(hold, [&] { return !writer.free.empty(); });
+    unsigned char* buffer = writer.free.front();
+    writer.free.pop_front();
+    return buffer;
+}
+
+// False once a write has failed: nothing after it would reach the reader.
+bool QueueFrame(FrameWriter& writer, unsigned char* frame)
+{
+    std::lock_guard<std::mutex> hold(writer.lock);
+    writer.full.push_back(frame);
+    writer.changed.notify_all();
+    return !writer.failed;
+}
+
+// Writes what is queued and ends the thread; false when any write failed.
+bool StopWriter(FrameWriter& writer)
+{
+    {
+        std::lock_guard<std::mutex> hold(writer.lock);
+        writer.closing = true;
+        writer.changed.notify_all();
+    }
+    writer.thread.join();
+    return !writer.failed;
+}
+
+// Where the scenes' PresentFrame reads the frame they have drawn. A scene
+// that presents nothing leaves the previous frame there, and in the video.
+const OffscreenTarget* presentTarget = nullptr;
+std::vector<unsigned char> presentedPixels;
+
+// GL's rows run bottom-up, the video's top-down.
+void CopyRowsTurned(const unsigned char* bottomUp, unsigned char* topDown, int width, int height)
+{
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    for (int row = 0; row < height; ++row)
+        std::memcpy(topDown + row * rowBytes, bottomUp + (height - 1 - row) * rowBytes, rowBytes);
+}
+
+std::FILE* OpenOutput(const std::string& path)
+{
+    return path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+}
+
+void PresentOffscreenFrame()
+{
+    ReadOffscreenFrame(*presentTarget, presentedPixels.data());
+}
+
+}  // namespace
+
+int RunOfflineRender(const OfflineOptions& options)
+{
+    if (options.module < 0 || options.module >= moduleCount)
+        return Fail(exitBadModule, "no module " + std::to_string(options.module) + " (0 to " +
+                                       std::to_string(moduleCount - 1) + ")");
+    const SceneModule& scene = sceneModules[options.module];
+    SignalSource source;
+    source.kind = SignalKind::WavFile;
+    std::string error;
+    if (!OpenWav(options.wavPath, source.wav, error))
+        return Fail(exitBadWav, "cannot use '" + options.wavPath + "': " + error);
+    source.rate = source.wav.format.rate;
+
+    settings = initialSettings;
+    if (!options.settingsPath.empty() && !LoadNativeSettings(options.settingsPath, options.module))
+        std::fprintf(stderr, "brimwave: warning: cannot read '%s' (%s); rendering with the defaults\n",
+                     options.settingsPath.c_str(), std::strerror(errno));
+
+    OffscreenTarget target;
+    if (!CreateOffscreenTarget(options.width, options.height, target, error)) {
+        CloseWav(source.wav);
+        return Fail(exitInitFailed, "no OpenGL context without a display: " + error);
+    }
+    // The plug-in's window opens at its saved size and the host then gives
+    // it the video's: the set-up's projection, then the resize's.
+    SetupScene(options.module, options.width, options.height);
+    ResizeScene(options.width, options.height);
+
+    // A reader that goes away must end the render with a message, not a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::FILE* output = OpenOutput(options.rawVideoPath);
+    if (output == nullptr) {
+        const int openError = errno;
+        ReleaseScene();
+        DestroyOffscreenTarget(target);
+        CloseWav(source.wav);
+        return Fail(exitCaptureFailed, "cannot open '" + options.rawVideoPath + "' (" + std::strerror(openError) + ")");
+    }
+    const std::size_t frameBytes = static_cast<std::size_t>(options.width) * options.height * 4;
+    FrameWriter writer;
+    StartWriter(writer, output, frameBytes);
+
+    VisModule record = MakeModule(scene.description, nullptr, nullptr, nullptr, nullptr);
+    record.sampleRate = source.rate;
+    record.channelCount = 2;
+    HostOptions clock;
+    clock.pacing = Pacing::Offline;
+    clock.renderFps = OfflineRenderFps(options.renderFps, record.delayMs);
+    const long frameCount = OfflineFrameCount(clock.renderFps, source.wav.format.frameCount, source.rate);
+
+    std::int16_t left[blockSamples];
+    std::int16_t right[blockSamples];
+    presentTarget = &target;
+    SetFramePresenter(PresentOffscreenFrame);
+    presentedPixels.assign(frameBytes, 0);
+    // Init shows the plug-in's window, whose paint draws a frame before the
+    // first Render and so moves the animation on once: the same here.
+    scene.draw();
+    int result = exitOk;
+    long frames = 0;
+    double drawSeconds = 0.0;
+    double waitSeconds = 0.0;
+    const Clock::time_point start = Clock::now();
+    for (; frames < frameCount; ++frames) {
+        if (!FillBlock(source, FrameBlockStart(clock, record.latencyMs, source.rate, frames, 0.0), left, right)) {
+            result = Fail(exitBadWav, "cannot read '" + options.wavPath + "' any more");
+            break;
+        }
+        WriteRecordBytes(left, right, record);
+        const Clock::time_point drawStarted = Clock::now();
+        MeasureLevels(record, scene.meter);
+        scene.draw();
+        drawSeconds += SecondsSince(drawStarted);
+        const Clock::time_point waitStarted = Clock::now();
+        unsigned char* frame = TakeFreeBuffer(writer);
+        waitSeconds += SecondsSince(waitStarted);
+        CopyRowsTurned(presentedPixels.data(), frame, options.width, options.height);
+        if (!QueueFrame(writer, frame))
+            break;
+    }
+    const bool written = StopWriter(writer);
+    const double elapsed = SecondsSince(start);
+    const bool closed = output == stdout ? std::fflush(output) == 0 : std::fclose(output) == 0;
+    ReleaseScene();
+    DestroyOffscreenTarget(target);
+    CloseWav(source.wav);
+    if (result != exitOk)
+        return result;
+    if (!written || !closed)
+        return Fail(exitCaptureFailed, "cannot write the frames into '" + options.rawVideoPath + "' (" +
+                                           std::strerror(written ? errno : writer.writeError) + ")");
+    const double perFrame = frames > 0 ? 1000.0 / frames : 0.0;
+    std::fprintf(stderr,
+                 "raw video: %ld frames in %.2f s (%.1f fps); per frame: drawing and read-back %.2f ms, "
+                 "waiting for the writer %.2f ms\n",
+                 frames, elapsed, elapsed > 0 ? frames / elapsed : 0.0, drawSeconds * perFrame,
+                 waitSeconds * perFrame);
+    return exitOk;
+}

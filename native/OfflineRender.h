@@ -1,0 +1,22 @@
+// Renders a module over a song into raw video without any display: an EGL
+// context on Mesa's surfaceless platform, frames drawn into a framebuffer
+// object and read back, on the song's clock as brimhost's offline render.
+#pragma once
+
+#include <string>
+
+struct OfflineOptions {
+    int module = 0;
+    std::string wavPath;
+    std::string rawVideoPath;  // a file or FIFO; "-" is standard output
+    double renderFps = 0.0;    // 0: the pace the player gives the module
+    int width = 640;
+    int height = 480;
+    std::string settingsPath;  // plugin.ini whose section for the module is read; empty: defaults
+};
+
+// Writes every frame as width x height BGR0 pixels, top row first (the
+// host's raw video), one per 1/renderFps seconds of the song. Returns 0, or
+// brimhost's exit code for the kind of failure after a one-line message on
+// standard error. Reports its figures on standard error too.
+int RunOfflineRender(const OfflineOptions& options);

@@ -1,0 +1,144 @@
+// The native offline renderer with Mesa's GL through EGL and no display at
+// all (run with DISPLAY unset), and the plugin.ini reading it shares.
+#include "host/HostOptions.h"
+#include "host/SignalSource.h"
+#include "native/NativeSettings.h"
+#include "native/OfflineRender.h"
+#include "settings/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int rate = 22050;
+constexpr int width = 160;
+constexpr int height = 120;
+constexpr int fps = 20;
+
+std::string TempPath(const std::string& name)
+{
+    return testing::TempDir() + "brimwave_" + name;
+}
+
+void Put(std::ofstream& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// Two seconds of silence, then one of the host's built-in beat: 16-bit stereo.
+std::string WriteSilenceThenBeat()
+{
+    const std::string path = TempPath("song.wav");
+    const std::uint32_t frames = 3 * rate;
+    std::ofstream out(path, std::ios::binary);
+    out << "RIFF";
+    Put(out, 36 + frames * 4, 4);
+    out << "WAVEfmt ";
+    Put(out, 16, 4);
+    for (std::uint32_t field : {1u, 2u})
+        Put(out, field, 2);
+    Put(out, rate, 4);
+    Put(out, rate * 4, 4);
+    Put(out, 4, 2);
+    Put(out, 16, 2);
+    out << "data";
+    Put(out, frames * 4, 4);
+    for (std::uint32_t n = 0; n < frames; ++n)
+        for (int channel = 0; channel < 2; ++channel)
+            Put(out, n < 2 * rate ? 0 : static_cast<std::uint16_t>(SynthesizedSample(n, channel)), 2);
+    return path;
+}
+
+std::vector<unsigned char> ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Pixels of clear colour, as the boxes and spheres are drawn; the
+// checkerboard's black and white are not.
+double MeanColouredPixels(const std::vector<unsigned char>& video, int first, int last)
+{
+    const std::size_t frameBytes = std::size_t{width} * height * 4;
+    long coloured = 0;
+    for (int frame = first; frame < last; ++frame)
+        for (std::size_t i = frame * frameBytes; i < (frame + 1) * frameBytes; i += 4) {
+            const int b = video[i], g = video[i + 1], r = video[i + 2];
+            coloured += std::max({r, g, b}) - std::min({r, g, b}) > 40;
+        }
+    return static_cast<double>(coloured) / (last - first);
+}
+
+TEST(OfflineRender, EveryModuleGrowsWithTheMusicAndNotInSilence)
+{
+    const std::string song = WriteSilenceThenBeat();
+    for (int module = 0; module < 3; ++module) {
+        SCOPED_TRACE("module " + std::to_string(module));
+        OfflineOptions options;
+        options.module = module;
+        options.wavPath = song;
+        options.rawVideoPath = TempPath("video.raw");
+        options.renderFps = fps;
+        options.width = width;
+        options.height = height;
+        ASSERT_EQ(RunOfflineRender(options), exitOk);
+        const std::vector<unsigned char> video = ReadAll(options.rawVideoPath);
+        ASSERT_EQ(video.size(), std::size_t{3} * fps * width * height * 4) << "one frame per 1/20 s of song";
+        // The meter's start-up peak has fallen back well before 1.5 s.
+        const double silent = MeanColouredPixels(video, 30, 40);
+        const double loud = MeanColouredPixels(video, 45, 60);
+        EXPECT_GT(silent, 0) << "the scene is drawn in silence too";
+        EXPECT_GT(loud, 2 * silent) << "silent " << silent << ", loud " << loud;
+    }
+}
+
+TEST(OfflineRender, FailuresEndWithTheirExitCode)
+{
+    const std::string notWav = TempPath("not.wav");
+    std::ofstream(notWav) << "just text";
+    struct Case {
+        const char* what;
+        int module;
+        std::string wav;
+        std::string output;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"not a WAV file", 0, notWav, TempPath("x.raw"), exitBadWav},
+        {"no such WAV file", 0, TempPath("none.wav"), TempPath("x.raw"), exitBadWav},
+        {"no folder for the video", 0, WriteSilenceThenBeat(), TempPath("none/x.raw"), exitCaptureFailed},
+        {"no such module", 3, WriteSilenceThenBeat(), TempPath("x.raw"), exitBadModule},
+    };
+    for (const Case& c : cases) {
+        OfflineOptions options;
+        options.module = c.module;
+        options.wavPath = c.wav;
+        options.rawVideoPath = c.output;
+        EXPECT_EQ(RunOfflineRender(options), c.exitCode) << c.what;
+    }
+}
+
+TEST(NativeSettings, SpheresKeysOnlyForTheSpheresModule)
+{
+    const std::string path = TempPath("plugin.ini");
+    std::ofstream(path) << "[Rectangles]\nscalew=3\ndetail=20\n[Spheres]\nscalew=4\ndetail=21\n";
+    for (int module : {0, 1}) {
+        settings = initialSettings;
+        EXPECT_TRUE(LoadNativeSettings(path, module));
+        EXPECT_EQ(settings.scalew, 3 + module);
+        EXPECT_EQ(settings.detail, module == 1 ? 21 : initialSettings.detail);
+    }
+    settings = initialSettings;
+    EXPECT_TRUE(LoadNativeSettings(TempPath("none.ini"), 1)) << "a missing file is no error";
+    EXPECT_EQ(settings.detail, initialSettings.detail);
+}
+
+}  // namespace
