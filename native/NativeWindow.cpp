@@ -39,7 +39,9 @@ Placement PlacementOnDisplays(const Placement& saved)
     return PlaceOnScreen(saved, limits, areas.data(), found);
 }
 
-// The DLL's pixel format: 32-bit colour, 16-bit depth, 8-bit stencil, double-buffered.
+// The DLL's request: 32-bit colour, 16-bit depth, 8-bit stencil, double-buffered;
+// Mesa meets it, as it does the DLL's, with 8 bits a channel, 24-bit depth
+// and 8-bit stencil.
 void AskForPixelFormat()
 {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
