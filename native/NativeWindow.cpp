@@ -108,12 +108,23 @@ WindowAction OnKeyDown(SDL_Keycode key)
     }
 }
 
+// Without a display SDL falls back to drivers that show nothing; those only
+// when asked for by name.
+bool ShowsNothing(const char* driver)
+{
+    return !SDL_getenv("SDL_VIDEODRIVER") && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+}
+
 }  // namespace
 
 bool OpenNativeWindow(const char* title, std::string& error)
 {
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         error = std::string("no display: ") + SDL_GetError();
+        return false;
+    }
+    if (ShowsNothing(SDL_GetCurrentVideoDriver())) {
+        error = "no display: set DISPLAY or WAYLAND_DISPLAY";
         return false;
     }
     AskForPixelFormat();

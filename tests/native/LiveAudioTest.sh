@@ -2,7 +2,8 @@
 # brimwave on live audio from a private PulseAudio server: a tone played into
 # the default output makes the boxes grow and silence does not; no server, a
 # server that goes away and a source that vanishes each end the run with one
-# line naming PulseAudio and exit code 2, within seconds.
+# line naming PulseAudio and exit code 2, within seconds; no display ends it
+# with exit code 6.
 # Usage: LiveAudioTest.sh path/to/brimwave
 set -euo pipefail
 brimwave=$1
@@ -54,6 +55,11 @@ kill "$tone"
 quiet=$(LitPixels "$work/silence.png")
 loud=$(LitPixels "$work/tone.png")
 check "boxes grow with the tone ($loud pixels) over silence ($quiet)" [ "$loud" -gt $((2 * quiet)) ]
+
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY "$brimwave" --seconds 10 2>"$work/err" || status=$?
+check "no display: exit code 6 (got $status) and why" grep -q "^brimwave: no display" "$work/err"
+[ "$status" -eq 6 ] || failures=$((failures + 1))
 
 Attempt --listen nosuch.monitor --seconds 10
 Refused "no such source"
