@@ -17,6 +17,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -45,10 +46,12 @@ void KeepFrame()
     lastFrame.pixels.resize(static_cast<std::size_t>(width) * height * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadBuffer(GL_BACK);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, lastFrame.pixels.data());
     // GL's rows run bottom up; the image's top down.
-    for (int row = 0; row < height; ++row)
-        glReadPixels(0, height - 1 - row, width, 1, GL_RGB, GL_UNSIGNED_BYTE,
-                     lastFrame.pixels.data() + static_cast<std::size_t>(row) * width * 3);
+    const auto rowBytes = static_cast<std::ptrdiff_t>(width) * 3;
+    for (int row = 0; row < height / 2; ++row)
+        std::swap_ranges(lastFrame.pixels.begin() + row * rowBytes, lastFrame.pixels.begin() + (row + 1) * rowBytes,
+                         lastFrame.pixels.end() - (row + 1) * rowBytes);
 }
 
 void PresentToWindow()
