@@ -12,6 +12,7 @@ if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
+# The native program: the modules on Linux, and render.sh's engine; and its package.
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/native -j2 --target brimwave brimwave_package_files
 # The package is made anew, so that no other version's is left to copy.

@@ -123,18 +123,10 @@ bool StopWriter(FrameWriter& writer)
     return !writer.failed;
 }
 
-// Where the scenes' PresentFrame reads the frame they have drawn. A scene
-// that presents nothing leaves the previous frame there, and in the video.
+// Where the scenes' PresentFrame reads the frame they have drawn.
 const OffscreenTarget* presentTarget = nullptr;
-std::vector<unsigned char> presentedPixels;
-
-// GL's rows run bottom-up, the video's top-down.
-void CopyRowsTurned(const unsigned char* bottomUp, unsigned char* topDown, int width, int height)
-{
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-    for (int row = 0; row < height; ++row)
-        std::memcpy(topDown + row * rowBytes, bottomUp + (height - 1 - row) * rowBytes, rowBytes);
-}
+unsigned char* presentPixels = nullptr;
+bool presented = false;
 
 std::FILE* OpenOutput(const std::string& path)
 {
@@ -143,7 +135,8 @@ std::FILE* OpenOutput(const std::string& path)
 
 void PresentOffscreenFrame()
 {
-    ReadOffscreenFrame(*presentTarget, presentedPixels.data());
+    ReadOffscreenFrame(*presentTarget, presentPixels);
+    presented = true;
 }
 
 }  // namespace
@@ -202,9 +195,10 @@ int RunOfflineRender(const OfflineOptions& options)
     std::int16_t right[blockSamples];
     presentTarget = &target;
     SetFramePresenter(PresentOffscreenFrame);
-    presentedPixels.assign(frameBytes, 0);
     // Init shows the plug-in's window, whose paint draws a frame before the
     // first Render and so moves the animation on once: the same here.
+    std::vector<unsigned char> unseen(frameBytes);
+    presentPixels = unseen.data();
     scene.draw();
     int result = exitOk;
     long frames = 0;
@@ -217,15 +211,19 @@ int RunOfflineRender(const OfflineOptions& options)
             break;
         }
         WriteRecordBytes(left, right, record);
+        const Clock::time_point waitStarted = Clock::now();
+        presentPixels = TakeFreeBuffer(writer);
         const Clock::time_point drawStarted = Clock::now();
+        waitSeconds += std::chrono::duration<double>(drawStarted - waitStarted).count();
+        presented = false;
         MeasureLevels(record, scene.meter);
         scene.draw();
+        // A scene that presents nothing leaves the previous frame in the
+        // framebuffer, and so in the video.
+        if (!presented)
+            ReadOffscreenFrame(target, presentPixels);
         drawSeconds += SecondsSince(drawStarted);
-        const Clock::time_point waitStarted = Clock::now();
-        unsigned char* frame = TakeFreeBuffer(writer);
-        waitSeconds += SecondsSince(waitStarted);
-        CopyRowsTurned(presentedPixels.data(), frame, options.width, options.height);
-        if (!QueueFrame(writer, frame))
+        if (!QueueFrame(writer, presentPixels))
             break;
     }
     const bool written = StopWriter(writer);

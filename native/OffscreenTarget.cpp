@@ -6,6 +6,7 @@
 #include <EGL/eglext.h>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -79,6 +80,14 @@ bool MakeFramebuffer(OffscreenTarget& target, std::string& error)
     // framebuffer's one colour attachment.
     glDrawBuffer(GL_COLOR_ATTACHMENT0);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
+    // Mesa hands the rows over top row first, as a video has them, with no copy to turn them.
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    if (extensions == nullptr || std::strstr(extensions, "GL_MESA_pack_invert") == nullptr) {
+        error = "the GL has no GL_MESA_pack_invert (not Mesa?)";
+        return false;
+    }
+    glPixelStorei(GL_PACK_INVERT_MESA, GL_TRUE);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
     return true;
 }
 
@@ -96,7 +105,6 @@ bool CreateOffscreenTarget(int width, int height, OffscreenTarget& target, std::
 
 void ReadOffscreenFrame(const OffscreenTarget& target, unsigned char* pixels)
 {
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, target.width, target.height, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
 }
 

@@ -24,7 +24,7 @@ struct OffscreenTarget {
 // width x height; false with the reason otherwise, with nothing left behind.
 bool CreateOffscreenTarget(int width, int height, OffscreenTarget& target, std::string& error);
 
-// The frame as BGR0 pixels in GL's order, bottom row first: width * height * 4 bytes.
+// The frame as BGR0 pixels, top row first: width * height * 4 bytes.
 void ReadOffscreenFrame(const OffscreenTarget& target, unsigned char* pixels);
 
 void DestroyOffscreenTarget(OffscreenTarget& target);
