@@ -22,7 +22,7 @@ for file in ./usr/bin/brimwave ./usr/share/applications/brimwave.desktop \
     check "holds $file" grep -qx "$file" "$work/files"
 done
 depends=$(dpkg-deb -f "$package" Depends)
-for library in libsdl2-2.0-0 libpulse0 libglu1-mesa; do
+for library in libsdl2-2.0-0 libpulse0 libopengl0 libglu1-mesa libegl1; do
     check "depends on $library" grep -q "$library" <<<"$depends"
 done
 dpkg-deb -x "$package" "$work/root"
