@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make libgtest-dev googletest libbenchmark-dev python3 libgl-dev libglu1-mesa-dev
+    libegl-dev libegl-mesa0 libgl1-mesa-dri  # brimwave: EGL without a display, Mesa's llvmpipe
     g++-mingw-w64-i686 g++-mingw-w64-i686-posix
     wine wine32:i386
     xvfb xauth ffmpeg

@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
 # render.sh end to end on a generated song that is silent but for one loud
-# second: the MP4's streams, size, rate and length, brighter frames while the
-# song is loud, and the refusals that leave nothing behind.
+# second, through both engines: the MP4's streams, size, rate and length,
+# brighter frames while the song is loud, and the refusals that leave nothing
+# behind.
 # Usage: RenderScriptTest.sh brimhost.exe vis_brim.dll (in the wine tests' prefix and display)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 export BRIM_HOST_EXE=$1 BRIM_WINEPREFIX=$WINEPREFIX
 plugin=$2
+# The native engine comes from the native build, made here when missing.
+export BRIM_NATIVE_EXE=$here/build/native/brimwave
+if [ ! -x "$BRIM_NATIVE_EXE" ]; then
+    cmake -S "$here" -B "$here/build/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$here/build/native" -j2 --target brimwave >/dev/null
+fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimrendertest.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -26,27 +33,35 @@ ffmpeg -nostdin -v error -f lavfi -i \
 mkdir "$work/bin"
 printf '#!/bin/sh\necho "$*" >>"%s/dpkg-query.log"\nexec /usr/bin/dpkg-query "$@"\n' "$work" >"$work/bin/dpkg-query"
 chmod +x "$work/bin/dpkg-query"
-PATH="$work/bin:$PATH" "$here/render.sh" "$work/song.flac" "$work/out.mp4" --module 0 --size 160x120 --fps 20 \
-    --plugin "$plugin" >"$work/render.log" 2>&1 || { cat "$work/render.log"; exit 1; }
-cat "$work/render.log"
-check "no package installer while the tools are there" [ ! -e "$work/dpkg-query.log" ]
-probe() {
-    ffprobe -v error -select_streams "$1" -show_entries "$2" -of csv=p=0 "$work/out.mp4"
-}
-check "160x120 H.264 video in yuv420p" [ "$(probe v:0 stream=codec_name,width,height,pix_fmt)" = "h264,160,120,yuv420p" ]
-check "20 frames a second" [ "$(probe v:0 stream=r_frame_rate)" = "20/1" ]
-check "100 frames" [ "$(probe v:0 stream=nb_frames)" = 100 ]
-check "an audio stream" [ "$(probe a:0 stream=codec_type)" = audio ]
-length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/out.mp4")
-check "5 s long within one frame (got $length)" awk -v l="$length" 'BEGIN { exit !(l > 4.95 && l < 5.05) }'
+for engine in native wine; do
+    engineOption=(--engine native)
+    [ "$engine" = native ] || engineOption=(--plugin "$plugin")
+    PATH="$work/bin:$PATH" "$here/render.sh" "$work/song.flac" "$work/out.mp4" --module 0 --size 160x120 --fps 20 \
+        "${engineOption[@]}" >"$work/render.log" 2>&1 || { cat "$work/render.log"; exit 1; }
+    cat "$work/render.log"
+    check "$engine: no package installer while the tools are there" [ ! -e "$work/dpkg-query.log" ]
+    probe() {
+        ffprobe -v error -select_streams "$1" -show_entries "$2" -of csv=p=0 "$work/out.mp4"
+    }
+    check "$engine: 160x120 H.264 video in yuv420p" \
+        [ "$(probe v:0 stream=codec_name,width,height,pix_fmt)" = "h264,160,120,yuv420p" ]
+    check "$engine: 20 frames a second" [ "$(probe v:0 stream=r_frame_rate)" = "20/1" ]
+    check "$engine: 100 frames" [ "$(probe v:0 stream=nb_frames)" = 100 ]
+    check "$engine: an audio stream" [ "$(probe a:0 stream=codec_type)" = audio ]
+    length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/out.mp4")
+    check "$engine: 5 s long within one frame (got $length)" awk -v l="$length" 'BEGIN { exit !(l > 4.95 && l < 5.05) }'
 
-# Mean brightness of each frame: the level boxes stand taller while it is loud.
-ffprobe -v error -f lavfi -i "movie=$work/out.mp4,signalstats" -show_entries frame_tags=lavfi.signalstats.YAVG \
-    -of csv=p=0 >"$work/brightness"
-read -r quiet loud < <(awk '{ t = (NR - 1) / 20 } t >= 1.5 && t < 2 { q += $1; nq++ } t >= 2.3 && t < 2.9 { l += $1; nl++ }
-    END { printf "%.2f %.2f\n", q / nq, l / nl }' "$work/brightness")
-check "brighter while loud ($loud) than in silence ($quiet)" awk -v q="$quiet" -v l="$loud" 'BEGIN { exit !(l > 1.25 * q) }'
-check "the song's path, size and length reported" grep -q "out.mp4: .* MB, 5.0[0-9] s" "$work/render.log"
+    # Mean brightness of each frame: the level boxes stand taller while it is loud.
+    ffprobe -v error -f lavfi -i "movie=$work/out.mp4,signalstats" -show_entries frame_tags=lavfi.signalstats.YAVG \
+        -of csv=p=0 >"$work/brightness"
+    read -r quiet loud < <(awk '{ t = (NR - 1) / 20 } t >= 1.5 && t < 2 { q += $1; nq++ } t >= 2.3 && t < 2.9 { l += $1; nl++ }
+        END { printf "%.2f %.2f\n", q / nq, l / nl }' "$work/brightness")
+    check "$engine: brighter while loud ($loud) than in silence ($quiet)" \
+        awk -v q="$quiet" -v l="$loud" 'BEGIN { exit !(l > 1.25 * q) }'
+    check "$engine: the song's path, size and length reported" grep -q "out.mp4: .* MB, 5.0[0-9] s" "$work/render.log"
+    check "$engine: its program named" grep -q "^   $( [ "$engine" = native ] && echo brimwave || echo brimhost.exe): " \
+        "$work/render.log"
+done
 
 # Names that begin with "-" or "--", run from the song's folder; sizes at the
 # ends of the range; a duration shorter than one frame.
@@ -84,6 +99,8 @@ refuse "no audio stream" "no audio stream" "$work/silent.mp4" "$work/bad.mp4"
 refuse "no such folder" "no such folder" "$work/song.flac" "$work/none/bad.mp4"
 refuse "bad size" "bad value '0x10' for --size" "$work/song.flac" "$work/bad.mp4" --size 0x10
 refuse "unknown option" "unknown option '--speed'" "$work/song.flac" "$work/bad.mp4" --speed 2
+refuse "unknown engine" "bad value 'dosbox' for --engine" "$work/song.flac" "$work/bad.mp4" --engine dosbox
+refuse "a DLL natively" "needs --engine wine" "$work/song.flac" "$work/bad.mp4" --engine native --plugin "$plugin"
 refuse "start past the end" "nothing to render" "$work/song.flac" "$work/bad.mp4" --start 9
 ffmpeg -nostdin -v error -i "$work/song.flac" -c:a aac "$work/tune.mp4"
 ln "$work/tune.mp4" "$work/link.mp4"
@@ -99,9 +116,12 @@ check "no process of the run left" [ -z "$(pgrep -f "$work" || true)" ]
 # its TMPDIR.
 ffmpeg -nostdin -v error -f lavfi -i anullsrc=r=44100:cl=stereo -t 300 "$work/long.flac"
 set -m  # so that a background run takes INT and QUIT
-for signals in "HUP HUP" "INT" "TERM QUIT"; do
+for run in "HUP HUP|wine" "INT|wine" "TERM QUIT|wine" "INT|native"; do
+    signals=${run%|*}
+    engineOption=(--engine native)
+    [ "${run#*|}" = native ] || engineOption=(--plugin "$plugin")
     mkdir "$work/tmp"
-    TMPDIR="$work/tmp" "$here/render.sh" "$work/long.flac" "$work/long.mp4" --size 32x32 --fps 240 --plugin "$plugin" \
+    TMPDIR="$work/tmp" "$here/render.sh" "$work/long.flac" "$work/long.mp4" --size 32x32 --fps 240 "${engineOption[@]}" \
         >"$work/long.log" 2>&1 &
     long=$!
     for _ in $(seq 120); do
@@ -126,11 +146,11 @@ for signals in "HUP HUP" "INT" "TERM QUIT"; do
     done
     status=0
     wait "$long" || status=$?
-    check "$signals: said" grep -q "stopped by SIG$first" "$work/long.log"
-    check "$signals: exit status $((128 + $(kill -l "$first")))" [ "$status" -eq $((128 + $(kill -l "$first"))) ]
-    check "$signals: no temporary folder" [ -z "$(ls -A "$work/tmp")" ]
-    check "$signals: no partial file" [ -z "$(ls -A "$work" | grep partial || true)" ]
-    check "$signals: no process" [ -z "$(grep -ls "$work/tmp" /proc/[0-9]*/environ 2>/dev/null || true)" ]
+    check "$run: said" grep -q "stopped by SIG$first" "$work/long.log"
+    check "$run: exit status $((128 + $(kill -l "$first")))" [ "$status" -eq $((128 + $(kill -l "$first"))) ]
+    check "$run: no temporary folder" [ -z "$(ls -A "$work/tmp")" ]
+    check "$run: no partial file" [ -z "$(ls -A "$work" | grep partial || true)" ]
+    check "$run: no process" [ -z "$(grep -ls "$work/tmp" /proc/[0-9]*/environ 2>/dev/null || true)" ]
     rm -rf "$work/tmp" "$work"/.long.mp4.partial.*
 done
 
