@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds vis_brim.dll, brimhost.exe, the release zip, the installer and the
-# native brimwave into dist/, then runs each of the three modules in the host
-# on its built-in signal, saves a picture of each, and renders a short GIF of
-# each to a synthesized beat.
+# Builds vis_brim.dll, brimhost.exe, the release zip and the installer, the
+# native program brimwave and its Debian package into dist/, then runs each
+# of the three modules in the host on its built-in signal, saves a picture
+# of each, and renders a short GIF of each to a synthesized beat.
 set -euo pipefail
 cd "$(dirname "$0")"
 cmake/deps.sh
@@ -11,6 +11,17 @@ cmake/deps.sh
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
+
+# The native program: the modules on Linux, and render.sh's engine; and its package.
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/native -j2 --target brimwave brimwave_package_files
+# The package is made anew, so that no other version's is left to copy.
+rm -rf build/native/dist
+(cd build/native && cpack >/dev/null)
+rm -f dist/brimwave_*.deb
+mkdir -p dist
+cp build/native/brimwave build/native/dist/brimwave_*.deb dist/
+echo "-- dist/brimwave, dist/$(basename build/native/dist/brimwave_*.deb)"
 
 cmake -S . -B build/windows --no-warn-unused-cli \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -21,11 +32,6 @@ rm -f dist/brimwave-*
 mkdir -p dist/pictures
 cp build/windows/vis_brim.dll build/windows/host/brimhost.exe build/windows/dist/* dist/
 echo "-- dist/vis_brim.dll, dist/brimhost.exe"
-# The native program: the modules on Linux, and render.sh's engine.
-cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/native -j2 --target brimwave
-cp build/native/brimwave dist/
-echo "-- dist/brimwave"
 for package in build/windows/dist/*; do
     echo "-- dist/$(basename "$package") ($(stat -c %s "$package") bytes)"
 done

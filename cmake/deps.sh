@@ -11,9 +11,12 @@ packages=(
     xvfb xauth ffmpeg
     nsis  # makensis, which builds the installer
     libstb-dev  # stb_image_write for the host's PNG frames, header-only
+    pkg-config libsdl2-dev libpulse-dev  # the native program's window, GL context, input and live audio
+    xdotool evilwm  # its window tests: keys, clicks and full screen under a window manager
+    lintian  # checks the Debian package
     libgl1:i386 libglx-mesa0:i386 libgl1-mesa-dri:i386 libglu1-mesa:i386
-    # The listening tests' private sound server, and the client library that
-    # wine's 32-bit pulse driver loads (wine32 pulls it in already).
+    # The listening tests' private sound server (native and under wine), and
+    # the client library that wine's 32-bit pulse driver loads (wine32 pulls it in already).
     pulseaudio pulseaudio-utils libpulse0:i386
 )
 

@@ -5,7 +5,7 @@
 #include "host/SampleBytes.h"
 #include "host/SignalSource.h"
 #include "native/FramePresenter.h"
-#include "native/IniSettings.h"
+#include "native/NativeSettings.h"
 #include "native/OffscreenTarget.h"
 #include "player/VisModule.h"
 #include "scenes/LevelMeter.h"
@@ -171,7 +171,7 @@ int RunOfflineRender(const OfflineOptions& options)
     source.rate = source.wav.format.rate;
 
     settings = initialSettings;
-    if (!options.settingsPath.empty() && !LoadIniSettings(options.settingsPath, options.module))
+    if (!options.settingsPath.empty() && !LoadNativeSettings(options.settingsPath, options.module))
         std::fprintf(stderr, "brimwave: warning: cannot read '%s' (%s); rendering with the defaults\n",
                      options.settingsPath.c_str(), std::strerror(errno));
 

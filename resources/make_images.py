@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Draws the pictures that vis_brim.rc compiles in: the dialogs' logo bitmap
-and the plug-in's two icons. Run by the build; writes into the given directory.
+and the plug-in's two icons; and the native program's desktop icon in the
+sizes a desktop menu asks for. Run by the build; writes into the given
+directory.
 
     make_images.py <output directory>
 
@@ -12,9 +14,12 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 LOGO_WIDTH = 99
 LOGO_HEIGHT = 82
+# The native program's icon in the desktop's icon theme.
+DESKTOP_ICON_SIZES = (48, 256)
 
 # One 256-colour palette for every picture, in four ramps of 64 entries.
 BACKGROUND, ORANGE, TEAL, GREY = 0, 64, 128, 192
@@ -195,6 +200,21 @@ def IconFile(canvases):
     return directory + entries + b"".join(images)
 
 
+def PngFile(canvas):
+    """8-bit RGBA, transparent where the canvas is None."""
+    def Chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    rows = bytearray()
+    for row in canvas.pixels:
+        rows.append(0)  # no filter
+        for index in row:
+            rows += bytes(4) if index is None else bytes(PALETTE[index]) + b"\xff"
+    header = struct.pack(">IIBBBBB", canvas.width, canvas.height, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + Chunk(b"IHDR", header) + Chunk(b"IDAT", zlib.compress(bytes(rows), 9)) \
+        + Chunk(b"IEND", b"")
+
+
 def Write(path, data):
     with open(path, "wb") as out:
         out.write(data)
@@ -208,6 +228,8 @@ def Main():
     Write(os.path.join(directory, "logo.bmp"), BitmapFile(DrawLogo()))
     Write(os.path.join(directory, "bars.ico"), IconFile([DrawBarsIcon(32), DrawBarsIcon(16)]))
     Write(os.path.join(directory, "sphere.ico"), IconFile([DrawSphereIcon(32), DrawSphereIcon(16)]))
+    for size in DESKTOP_ICON_SIZES:
+        Write(os.path.join(directory, "brimwave-%d.png" % size), PngFile(DrawBarsIcon(size)))
 
 
 if __name__ == "__main__":

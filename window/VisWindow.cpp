@@ -2,13 +2,12 @@
 
 #include "scenes/SceneSetup.h"
 #include "scenes/Scenes.h"
+#include "settings/ScaleKeys.h"
 #include "settings/Settings.h"
 #include "window/FullScreen.h"
 #include "window/RenderContext.h"
 #include "window/ScreenPlacement.h"
 
-#include <array>
-#include <climits>
 
 HWND visWindow = nullptr;
 
@@ -26,34 +25,6 @@ bool contextRefused = false;
 
 // The module the window was made for, which its paints draw.
 int windowModule = 0;
-
-// Divisor steps of the scale keys: END makes the meter less sensitive, HOME more.
-struct ScaleKey {
-    WPARAM key;
-    int waveformStep;
-    int spectrumStep;
-};
-constexpr std::array<ScaleKey, 2> scaleKeys = {{
-    {VK_END, 100, 25},
-    {VK_HOME, -100, -25},
-}};
-
-// END has no upper limit short of overflow; HOME never goes below 1.
-void StepDivisor(int& divisor, int step)
-{
-    if (step > 0)
-        divisor = divisor > INT_MAX - step ? INT_MAX : divisor + step;
-    else
-        divisor = divisor < 1 - step ? 1 : divisor + step;
-}
-
-void ApplyScaleKey(const ScaleKey& scaleKey)
-{
-    if (settings.vistype == 0)
-        StepDivisor(settings.scalew, scaleKey.waveformStep);
-    else if (settings.vistype == 1)
-        StepDivisor(settings.scales, scaleKey.spectrumStep);
-}
 
 void ForwardToHost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -132,9 +103,10 @@ LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam)
 {
     if (key == VK_ESCAPE)
         ReleaseRenderContext();
-    for (const ScaleKey& scaleKey : scaleKeys)
-        if (scaleKey.key == key)
-            ApplyScaleKey(scaleKey);
+    if (key == VK_HOME)
+        ApplyScaleKey(ScaleKey::MoreSensitive);
+    else if (key == VK_END)
+        ApplyScaleKey(ScaleKey::LessSensitive);
     ForwardToHost(window, WM_KEYDOWN, key, lParam);
     return 0;
 }

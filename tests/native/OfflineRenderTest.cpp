@@ -2,7 +2,7 @@
 // all (run with DISPLAY unset), and the plugin.ini reading it shares.
 #include "host/HostOptions.h"
 #include "host/SignalSource.h"
-#include "native/IniSettings.h"
+#include "native/NativeSettings.h"
 #include "native/OfflineRender.h"
 #include "settings/Settings.h"
 
@@ -134,43 +134,18 @@ TEST(OfflineRender, FailuresEndWithTheirExitCode)
     std::remove(TempPath("fails.wav").c_str());
 }
 
-// Damaged values read as the plug-in reads them from plugin.ini under Wine.
-TEST(IniSettings, ValuesReadAsTheProfileCallsReadThem)
-{
-    struct Case {
-        const char* text;
-        int expected;
-    };
-    const Case cases[] = {
-        {"[Spheres]\nscales=42A\n", 42},
-        {"[Spheres]\nscales=B42\n", 0},
-        {"[Spheres]\nscales=4294967297\n", 1},
-        {"[Spheres]\nscales=-7\n", -7},
-        {"[Spheres]\r\n  SCALES =  33  \r\n", 33},
-        {"[Spheres]\nscales=\"12\"\n", 12},
-        {"[Spheres]\nscales=0x10\n", 16},
-        {"[Spheres]\nscales=\n", -1},
-        {"[spheres]\nscales=5\n[Spheres]\nscales=6\n", 5},
-        {"[Spheres]\n[Other]\nscales=5\n", -1},
-        {"[Spheres\nscales=8\n", -1},
-        {"", -1},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ProfileInt(c.text, "Spheres", "scales", -1), c.expected) << c.text;
-}
-
-TEST(IniSettings, SpheresKeysOnlyForTheSpheresModule)
+TEST(NativeSettings, SpheresKeysOnlyForTheSpheresModule)
 {
     const std::string path = TempPath("plugin.ini");
     std::ofstream(path) << "[Rectangles]\nscalew=3\ndetail=20\n[Spheres]\nscalew=4\ndetail=21\n";
     for (int module : {0, 1}) {
         settings = initialSettings;
-        EXPECT_TRUE(LoadIniSettings(path, module));
+        EXPECT_TRUE(LoadNativeSettings(path, module));
         EXPECT_EQ(settings.scalew, 3 + module);
         EXPECT_EQ(settings.detail, module == 1 ? 21 : initialSettings.detail);
     }
     settings = initialSettings;
-    EXPECT_TRUE(LoadIniSettings(TempPath("none.ini"), 1)) << "a missing file is no error";
+    EXPECT_TRUE(LoadNativeSettings(TempPath("none.ini"), 1)) << "a missing file is no error";
     EXPECT_EQ(settings.detail, initialSettings.detail);
     std::remove(path.c_str());
 }

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The Debian package as a desktop would install it: the program, its menu
+# entry and icon, its manual and copyright, the libraries it needs by their
+# package names, and no lintian errors (its warnings are printed).
+# Usage: DebianPackageTest.sh path/to/CPackConfig.cmake
+set -euo pipefail
+work=$(mktemp -d "${TMPDIR:-/tmp}/brimdeb.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+cpack --config "$1" -B "$work" >/dev/null
+package=$(ls "$work"/brimwave_*_amd64.deb)
+dpkg-deb -c "$package" | awk '{ print $6 }' >"$work/files"
+for file in ./usr/bin/brimwave ./usr/share/applications/brimwave.desktop \
+    ./usr/share/icons/hicolor/48x48/apps/brimwave.png ./usr/share/doc/brimwave/copyright \
+    ./usr/share/man/man1/brimwave.1.gz; do
+    check "holds $file" grep -qx "$file" "$work/files"
+done
+depends=$(dpkg-deb -f "$package" Depends)
+for library in libsdl2-2.0-0 libpulse0 libopengl0 libglu1-mesa libegl1; do
+    check "depends on $library" grep -q "$library" <<<"$depends"
+done
+dpkg-deb -x "$package" "$work/root"
+check "the packaged program runs" "$work/root/usr/bin/brimwave" --list
+lintian --fail-on error "$package" 2>&1 | grep -v "running with root privileges" || true
+check "lintian finds no errors" lintian --fail-on error "$package"
+
+[ "$failures" -eq 0 ] || echo "$failures checks failed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# brimwave on live audio from a private PulseAudio server: a tone played into
+# the default output makes the boxes grow and silence does not; no server, a
+# server that goes away and a source that vanishes each end the run with one
+# line naming PulseAudio and exit code 2, within seconds; no display ends it
+# with exit code 6.
+# Usage: LiveAudioTest.sh path/to/brimwave
+set -euo pipefail
+brimwave=$1
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/brimlive.XXXXXX")
+source "$here/private-pulse.sh"
+trap 'StopPulse; rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config"
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+# Pixels brighter than the background in a snapshot.
+LitPixels() {
+    ffmpeg -nostdin -v error -i "$1" -f rawvideo -pix_fmt gray - |
+        python3 -c 'import sys; d = sys.stdin.buffer.read(); print(len(d) - sum(d.count(bytes([v])) for v in range(17)))'
+}
+Show() {
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$brimwave" "$@"
+}
+# Runs brimwave, keeping its exit code, stderr and running time.
+Attempt() {
+    local started=$SECONDS
+    status=0
+    Show "$@" 2>"$work/err" || status=$?
+    took=$((SECONDS - started))
+}
+Refused() {
+    local what=$1
+    check "$what: exit code 2 (got $status)" [ "$status" -eq 2 ]
+    check "$what: one line naming PulseAudio" [ "$(grep -c "^brimwave: PulseAudio: " "$work/err")" -eq 1 ]
+    check "$what: within a few seconds (${took} s)" [ "$took" -le 5 ]
+}
+
+mkdir -p -m 0700 "$work/none"
+XDG_RUNTIME_DIR="$work/none" Attempt --seconds 10
+Refused "no server"
+
+StartPulse
+check "the sink's monitor among the sources" grep -q "^spk.monitor" <("$brimwave" --list-sources)
+Show --module 0 --seconds 2 --snapshot "$work/silence.png"
+ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=440:duration=10" -ac 2 -ar 48000 "$work/tone.wav"
+paplay --device=spk "$work/tone.wav" &
+tone=$!
+Show --module 0 --seconds 2 --snapshot "$work/tone.png"
+kill "$tone"
+quiet=$(LitPixels "$work/silence.png")
+loud=$(LitPixels "$work/tone.png")
+check "boxes grow with the tone ($loud pixels) over silence ($quiet)" [ "$loud" -gt $((2 * quiet)) ]
+
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY "$brimwave" --seconds 10 2>"$work/err" || status=$?
+check "no display: exit code 6 (got $status) and why" grep -q "^brimwave: no display" "$work/err"
+[ "$status" -eq 6 ] || failures=$((failures + 1))
+
+Attempt --listen nosuch.monitor --seconds 10
+Refused "no such source"
+
+(sleep 1.5; pactl unload-module module-null-sink) &
+Attempt --module 1 --seconds 10 --snapshot "$work/vanished.png"
+Refused "source vanished"
+check "the last frame still saved" [ -s "$work/vanished.png" ]
+
+(sleep 1.5; pulseaudio --kill) &
+Attempt --module 2 --seconds 10
+Refused "server gone"
+check "the settings still saved" grep -q "^\[Rectangle/Texture(prelim)\]" "$XDG_CONFIG_HOME/brimwave/plugin.ini"
+
+[ "$failures" -eq 0 ] || echo "$failures checks failed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# brimwave's window in a virtual X server, driven by synthetic input: it opens
+# where the settings say; moves, sizes, HOME and END are saved; a double-click
+# covers the screen and a second one brings the window back; M goes on to the
+# next module, ESC ends the run, and the next run starts with the module
+# shown last.
+# Usage: WindowTest.sh path/to/brimwave
+set -euo pipefail
+if [ -z "${BRIM_IN_XVFB:-}" ]; then
+    BRIM_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+# Full screen is the window manager's to grant: a small one that knows it,
+# with a frame, so that the saved place is seen to be the frame's. The
+# server has no "fixed" font alias; it names the font evilwm asks for.
+evilwm -fn '-misc-fixed-*' -bw 2 >/dev/null 2>&1 &
+windowManager=$!
+brimwave=$1
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/brimwindow.XXXXXX")
+source "$here/private-pulse.sh"
+trap 'StopPulse; kill "$windowManager"; rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME="$work/config"
+ini="$XDG_CONFIG_HOME/brimwave/plugin.ini"
+failures=0
+check() {
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+Geometry() {
+    local X Y WIDTH HEIGHT shell
+    shell=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null) || { echo "no window"; return; }
+    eval "$shell"
+    echo "$X,$Y ${WIDTH}x$HEIGHT"
+}
+# Waits up to 5 s for the window to show the geometry.
+Becomes() {
+    local window=$1 wanted=$2
+    for _ in $(seq 50); do
+        [ "$(Geometry "$window")" = "$wanted" ] && return 0
+        sleep 0.1
+    done
+    echo "   window at $(Geometry "$window"), not $wanted"
+    return 1
+}
+DoubleClick() {
+    xdotool mousemove --window "$1" 40 40 click --repeat 2 --delay 80 1
+}
+Key() {
+    xdotool windowfocus --sync "$1" key --delay 50 "${@:2}"
+}
+
+StartPulse
+mkdir -p "$XDG_CONFIG_HOME/brimwave"
+printf '[Rectangles]\nscreen_x=100\nscreen_y=80\nscreen_w=400\nscreen_h=300\nvistype=1\nscales=500\n' >"$ini"
+"$brimwave" --module 0 &
+program=$!
+window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Rectangles$' | head -1)
+# The saved place is the frame's corner: the picture starts a border further in.
+check "opens with its frame at the saved place, the picture at the saved size" Becomes "$window" "102,82 400x300"
+
+xdotool windowmove --sync "$window" 200 150 windowsize --sync "$window" 500 360
+Key "$window" End End End Home
+DoubleClick "$window"
+check "a double-click covers the screen" Becomes "$window" "0,0 1280x1024"
+DoubleClick "$window"
+check "a second one brings the window back" Becomes "$window" "200,150 500x360"
+
+Key "$window" m
+Shows() {
+    timeout 5 xdotool search --sync --onlyvisible --name "^$1\$" >/dev/null
+}
+check "M shows the next module" Shows Spheres
+Key "$(xdotool search --onlyvisible --name '^Spheres$' | head -1)" Escape
+status=0
+timeout 5 tail --pid="$program" -f /dev/null || status=$?
+wait "$program" || status=$?
+check "ESC ends the run with exit code 0 (got $status)" [ "$status" -eq 0 ]
+
+check "the place, size and HOME and END saved" \
+    grep -qPz '\[Rectangles\]\nscreen_x=198\nscreen_y=148\nscreen_w=500\nscreen_h=360\nvistype=1\nscales=550' "$ini"
+check "the Spheres keys in the Spheres section" grep -qPz '\[Spheres\]\n[^[]*detail=10\nlines=0' "$ini"
+
+"$brimwave" --seconds 3 &
+program=$!
+check "the next run starts with the module shown last" Shows Spheres
+check "and where it was left" Becomes "$(xdotool search --onlyvisible --name '^Spheres$' | head -1)" "200,150 500x360"
+wait "$program"
+
+[ "$failures" -eq 0 ] || { cat "$ini"; echo "$failures checks failed"; }
+[ "$failures" -eq 0 ]
