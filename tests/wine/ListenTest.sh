@@ -128,8 +128,13 @@ sed -i 's/^module=1/module=9/' app/plugin.ini
 viewerRun third Rectangles:ESC
 check "a module the plug-in does not have: the first" grep -q "^module 0: Rectangles" third.out
 
-# The server goes away mid-run and comes back: a line each way, frames all along.
-(sleep 3 && stopServer && sleep 2 && startServer) &
+# The server goes away mid-run, once 40 frames have gone by (wine may take
+# seconds to start), and comes back: a line each way, frames all along.
+rendered=$(grep -c render fake.log)
+(
+    for _ in $(seq 300); do [ "$(grep -c render fake.log)" -ge $((rendered + 40)) ] && break; sleep 0.1; done
+    stopServer && sleep 2 && startServer
+) &
 run fault "$host" --listen --module 4 --seconds 8 "$fake"
 check "the lost device said" grep -q 'stopped (0x88890004 AUDCLNT_E_DEVICE_INVALIDATED' fault.out
 check "silence while there is none" grep -q '^listening: no audio endpoint .*silence until one comes' fault.out
