@@ -6,12 +6,7 @@
 set -euo pipefail
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimdeb.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
 
 cpack --config "$1" -B "$work" >/dev/null
 package=$(ls "$work"/brimwave_*_amd64.deb)
@@ -30,5 +25,4 @@ check "the packaged program runs" "$work/root/usr/bin/brimwave" --list
 lintian --fail-on error "$package" 2>&1 | grep -v "running with root privileges" || true
 check "lintian finds no errors" lintian --fail-on error "$package"
 
-[ "$failures" -eq 0 ] || echo "$failures checks failed"
-[ "$failures" -eq 0 ]
+CheckedAll

@@ -12,12 +12,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/brimlive.XXXXXX")
 source "$here/private-pulse.sh"
 trap 'StopPulse; rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config"
-failures=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
 # Pixels brighter than the background in a snapshot.
 LitPixels() {
     ffmpeg -nostdin -v error -i "$1" -f rawvideo -pix_fmt gray - |
@@ -74,5 +69,4 @@ Attempt --module 2 --seconds 10
 Refused "server gone"
 check "the settings still saved" grep -q "^\[Rectangle/Texture(prelim)\]" "$XDG_CONFIG_HOME/brimwave/plugin.ini"
 
-[ "$failures" -eq 0 ] || echo "$failures checks failed"
-[ "$failures" -eq 0 ]
+CheckedAll

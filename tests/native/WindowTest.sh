@@ -21,12 +21,7 @@ source "$here/private-pulse.sh"
 trap 'StopPulse; kill "$windowManager"; rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config"
 ini="$XDG_CONFIG_HOME/brimwave/plugin.ini"
-failures=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
 Geometry() {
     local X Y WIDTH HEIGHT shell
     shell=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null) || { echo "no window"; return; }
@@ -87,5 +82,5 @@ check "the next run starts with the module shown last" Shows Spheres
 check "and where it was left" Becomes "$(xdotool search --onlyvisible --name '^Spheres$' | head -1)" "200,150 500x360"
 wait "$program"
 
-[ "$failures" -eq 0 ] || { cat "$ini"; echo "$failures checks failed"; }
-[ "$failures" -eq 0 ]
+[ "$failures" -eq 0 ] || cat "$ini"
+CheckedAll

@@ -10,13 +10,8 @@
 set -euo pipefail
 host=$1 viewer=$2 fake=$3 plugin=$4 postKey=$5
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimlistentest.XXXXXX")
+source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
 cd "$work"
-failures=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
 
 # The server finds its socket, and wine's driver the server, through XDG_RUNTIME_DIR.
 export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
@@ -150,5 +145,4 @@ check "no server: one line with the HRESULT" [ "$(grep -c '0x80040154 REGDB_E_CL
 run noneViewer app/Brimwave.exe
 check "no server, Brimwave.exe: exit code 10" [ "$(cat noneViewer.status)" = 10 ]
 
-[ "$failures" -eq 0 ] || echo "$failures checks failed"
-[ "$failures" -eq 0 ]
+CheckedAll

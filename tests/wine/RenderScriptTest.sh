@@ -17,12 +17,7 @@ if [ ! -x "$BRIM_NATIVE_EXE" ]; then
 fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimrendertest.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-failures=0
-check() {
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
 
 # Five seconds: silence, a loud chord from 2 s to 3 s, silence.
 ffmpeg -nostdin -v error -f lavfi -i \
@@ -151,5 +146,4 @@ for run in "HUP HUP|wine" "INT|wine" "TERM QUIT|wine" "INT|native"; do
     rm -rf "$work/tmp" "$work"/.long.mp4.partial.*
 done
 
-[ "$failures" -eq 0 ] || echo "$failures checks failed"
-[ "$failures" -eq 0 ]
+CheckedAll
