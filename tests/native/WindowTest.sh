@@ -6,8 +6,15 @@
 # shown last.
 # Usage: WindowTest.sh path/to/brimwave
 set -euo pipefail
-if [ -z "${BRIM_IN_XVFB:-}" ]; then
-    BRIM_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+# xvfb-run's own temporary folder sometimes cannot be removed as it ends
+# (exit 5): its authority file is one of ours, removed on the way out.
+if [ -z "${BRIM_XAUTHORITY:-}" ]; then
+    BRIM_XAUTHORITY=$(mktemp "${TMPDIR:-/tmp}/brimwindow-auth.XXXXXX")
+    export BRIM_XAUTHORITY
+    status=0
+    xvfb-run -a -f "$BRIM_XAUTHORITY" -s "-screen 0 1280x1024x24" "$0" "$@" || status=$?
+    rm -f "$BRIM_XAUTHORITY"
+    exit "$status"
 fi
 # Full screen is the window manager's to grant: a small one that knows it,
 # with a frame, so that the saved place is seen to be the frame's. The
