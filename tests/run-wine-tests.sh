@@ -16,7 +16,9 @@ export BRIM_TEST_TIMEOUT=300
 if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
     export BRIM_I386_EMULATED=1 BRIM_TEST_TIMEOUT=900
 fi
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# The authority file in the build folder: xvfb-run's own temporary folder
+# sometimes cannot be removed as it ends, which fails the run (exit 5).
+xvfb-run -a -f "$build/Xauthority" -s "-screen 0 1280x1024x24" bash -c '
     set -e
     "$0/cmake/wine-prefix.sh"
     status=0
