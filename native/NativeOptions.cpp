@@ -58,17 +58,34 @@ bool EndsWithPng(const std::string& path)
     return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".png") == 0;
 }
 
+// Options whose value is any text but an empty one.
+struct TextOption {
+    const char* name;
+    std::string NativeOptions::*field;
+    const char* what;
+};
+const TextOption textOptions[] = {
+    {"--listen", &NativeOptions::listen, "a PulseAudio source name"},
+    {"--settings", &NativeOptions::settingsPath, "a plugin.ini file"},
+    {"--render", &NativeOptions::renderPath, "a WAV file"},
+    {"--raw-video", &NativeOptions::rawVideoPath, "a file, a FIFO or - for standard output"},
+};
+
 // Takes the option's value; false with the message when it is bad.
 bool TakeValue(const std::string& name, const char* value, NativeOptions& options, std::string& error)
 {
     const std::string bad = "bad value '" + std::string(value) + "' for " + name;
+    for (const TextOption& text : textOptions) {
+        if (name != text.name)
+            continue;
+        if (*value == '\0')
+            return error = bad + " (" + text.what + ")", false;
+        options.*text.field = value;
+        return true;
+    }
     if (name == "--module") {
         if (!ParseInt(value, 0, moduleCount - 1, options.module))
             return error = bad + " (0, 1 or 2)", false;
-    } else if (name == "--listen") {
-        if (*value == '\0')
-            return error = bad + " (a PulseAudio source name)", false;
-        options.listen = value;
     } else if (name == "--seconds") {
         if (!ParseDouble(value, 0.001, maxSeconds, options.seconds))
             return error = bad + " (seconds, 0.001 to 86400)", false;
@@ -76,18 +93,6 @@ bool TakeValue(const std::string& name, const char* value, NativeOptions& option
         if (!EndsWithPng(value))
             return error = bad + " (a .png file)", false;
         options.snapshotPath = value;
-    } else if (name == "--settings") {
-        if (*value == '\0')
-            return error = bad + " (a plugin.ini file)", false;
-        options.settingsPath = value;
-    } else if (name == "--render") {
-        if (*value == '\0')
-            return error = bad + " (a WAV file)", false;
-        options.renderPath = value;
-    } else if (name == "--raw-video") {
-        if (*value == '\0')
-            return error = bad + " (a file, a FIFO or - for standard output)", false;
-        options.rawVideoPath = value;
     } else if (name == "--render-fps") {
         if (!ParseDouble(value, 0.01, maxFps, options.renderFps))
             return error = bad + " (frames per second, 0.01 to 1000)", false;
