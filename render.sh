@@ -3,6 +3,8 @@
 # natively by dist/brimwave or by the DLL in brimhost.exe under wine, streamed
 # raw into ffmpeg with the song's audio.
 set -euo pipefail
+# Times and fractions with a point, whatever the user's locale.
+export LC_NUMERIC=C
 here=$(cd "$(dirname "$0")" && pwd)
 
 usage() {
@@ -212,10 +214,9 @@ runChild() {
     return "$status"
 }
 
-# The song's audio, cut and made stereo 16-bit PCM at its own rate.
-streams=$(ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 -- "$song" 2>"$tmp/probe.log") ||
-    fail "cannot read the song: $(tail -n 1 "$tmp/probe.log")"
-[ -n "$streams" ] || fail "no audio stream in the song: $song"
+# The song's audio, cut and made stereo 16-bit PCM at its own rate. Only
+# when that fails does ffprobe say why: each start of either costs a tenth
+# of a second, a twentieth of a short song's render.
 cut=(-ss "$start")
 if [ -n "$duration" ] && awk -v d="$duration" -v f="$framesPerSecond" 'BEGIN { exit !(d * f < 1) }'; then
     # One frame and the whole samples within it: ffmpeg would read a cut of
@@ -225,11 +226,20 @@ if [ -n "$duration" ] && awk -v d="$duration" -v f="$framesPerSecond" 'BEGIN { e
     note "--duration is less than one frame at $framesPerSecond frames a second: rendering one frame"
 fi
 [ -z "$duration" ] || cut+=(-t "$duration")
-runChild ffmpeg -nostdin -v error "${cut[@]}" -i "$song" -map 0:a:0 -ac 2 -c:a pcm_s16le -fflags +bitexact \
-    -f wav "$tmp/song.wav" 2>"$tmp/decode.log" || fail "cannot decode the song: $(tail -n 1 "$tmp/decode.log")"
-IFS=, read -r rate samples < <(ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate,duration_ts \
-    -of csv=p=0 "$tmp/song.wav" 2>/dev/null) || true
-[[ ${samples:-} =~ ^[0-9]+$ ]] && ((samples > 0)) || fail "nothing to render: no audio after --start $start"
+if ! runChild ffmpeg -nostdin -v error "${cut[@]}" -i "$song" -map 0:a:0 -ac 2 -c:a pcm_s16le -fflags +bitexact \
+    -f wav "$tmp/song.wav" 2>"$tmp/decode.log"; then
+    streams=$(ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 -- "$song" 2>"$tmp/probe.log") ||
+        fail "cannot read the song: $(tail -n 1 "$tmp/probe.log")"
+    [ -n "$streams" ] || fail "no audio stream in the song: $song"
+    fail "cannot decode the song: $(tail -n 1 "$tmp/decode.log")"
+fi
+# With +bitexact ffmpeg writes the bare 44-byte header: "data" at byte 36,
+# the rate at 24, then the samples to the end of the file.
+header=$(od -An -v -t x1 -N 44 "$tmp/song.wav" | tr -d ' \n')
+[ "${header:72:8}" = 64617461 ] || fail "cannot decode the song: ffmpeg wrote an unexpected WAV header"
+rate=$((16#${header:54:2}${header:52:2}${header:50:2}${header:48:2}))
+samples=$((($(stat -c %s "$tmp/song.wav") - 44) / 4))
+((samples > 0)) || fail "nothing to render: no audio after --start $start"
 seconds=$(awk -v n="$samples" -v r="$rate" 'BEGIN { printf "%.3f", n / r }')
 
 # A virtual display of this run's own, big enough for the window: the
@@ -286,7 +296,7 @@ startNativeFrames() {
     local settings=()
     [ ! -f "$settingsFile" ] || settings=(--settings "$settingsFile")
     env -u DISPLAY -u WAYLAND_DISPLAY "$nativeExe" --render "$tmp/song.wav" --raw-video "$tmp/frames" \
-        --module "$module" --render-fps "$framesPerSecond" --size "${width}x${height}" "${settings[@]}" \
+        --pixel-format "$pixelFormat" --module "$module" --render-fps "$framesPerSecond" --size "${width}x${height}" "${settings[@]}" \
         </dev/null >"$tmp/host.log" 2>&1 3>&- &
     host=$!
 }
@@ -312,23 +322,30 @@ startWineFrames() {
 mkfifo "$tmp/frames"
 exec 3<>"$tmp/frames"
 total=$(awk -v n="$samples" -v r="$rate" -v f="$framesPerSecond" 'BEGIN { t = n * f / r; c = int(t); if (c < t - 1e-9) c++; print c }')
-raw=(-f rawvideo -pix_fmt bgr0 -video_size "${width}x${height}" -framerate "$framesPerSecond" -i "$tmp/frames")
+# The native engine hands an MP4's encoder the pixels it takes, in a third of
+# the bytes; the host writes BGR0 alone.
+pixelFormat=bgr0
+[ "$engine" != native ] || [ "$kind" != mp4 ] || pixelFormat=yuv420p
+raw=(-f rawvideo -pix_fmt "$pixelFormat" -video_size "${width}x${height}" -framerate "$framesPerSecond" -i "$tmp/frames")
 if [ "$kind" = mp4 ]; then
     # Chosen by measuring a 20 s song at 640x480 on two cores: x264's ultrafast
     # with CABAC takes a quarter of veryfast's time for a file under twice its
     # size, and is as small as superfast at half its time; the fast AAC coder
-    # and chroma taken from one pixel of four, not their mean, save a third of
-    # what is left. So encoding keeps pace with the native engine.
+    # and, for BGR0, chroma taken from one pixel of four save a third of what
+    # is left. The encoder gets half the cores and the renderer the rest: x264
+    # on all of them spends a tenth more time keeping its threads in step.
+    encoderThreads=$(($(nproc) / 2))
     ffmpeg -nostdin -v error -progress "$tmp/progress" -stats_period 0.5 "${raw[@]}" -i "$tmp/song.wav" \
-        -map 0:v -map 1:a -sws_flags neighbor -c:v libx264 -preset ultrafast -x264-params cabac=1 -crf 20 \
-        -pix_fmt yuv420p -c:a aac -aac_coder fast -b:a 192k -movflags +faststart -f mp4 "$partial" 3>&- 2>"$tmp/encode.log" &
+        -map 0:v -map 1:a -sws_flags neighbor -c:v libx264 -preset ultrafast \
+        -x264-params "cabac=1:threads=$((encoderThreads > 0 ? encoderThreads : 1))" -crf 20 -pix_fmt yuv420p \
+        -c:a aac -aac_coder fast -b:a 192k -movflags +faststart -f mp4 "$partial" 3>&- 2>"$tmp/encode.log" &
 else
     ffmpeg -nostdin -v error -progress "$tmp/progress" -stats_period 0.5 "${raw[@]}" -c:v ffv1 \
         "$tmp/frames.mkv" 3>&- 2>"$tmp/encode.log" &
 fi
 encoder=$!
 
-began=$(date +%s.%N)
+began=$EPOCHREALTIME
 if [ "$engine" = native ]; then
     startNativeFrames
     producer=brimwave
@@ -339,11 +356,10 @@ fi
 
 # One line redrawn while a terminal watches; a line a quarter otherwise.
 progress() {
-    local done elapsed
-    done=$(grep -o '^frame=[0-9]*' "$tmp/progress" 2>/dev/null | tail -n 1 | cut -d= -f2)
-    elapsed=$(awk -v b="$began" -v n="$(date +%s.%N)" 'BEGIN { print n - b }')
-    awk -v d="${done:-0}" -v t="$total" -v e="$elapsed" -v f="$framesPerSecond" -v tty="$1" -v last="$2" 'BEGIN {
-        w = 30; filled = t > 0 ? int(w * d / t) : 0
+    awk -F= -v t="$total" -v e="$EPOCHREALTIME" -v b="$began" -v f="$framesPerSecond" -v tty="$1" -v last="$2" '
+    $1 == "frame" { d = $2 }
+    END {
+        e -= b; w = 30; filled = t > 0 ? int(w * d / t) : 0
         bar = ""; for (i = 0; i < w; i++) bar = bar (i < filled ? "#" : "-")
         speed = e > 0 ? d / f / e : 0
         left = d > 0 ? (t - d) * e / d : 0
@@ -351,13 +367,17 @@ progress() {
         if (tty) printf "\r%s", line > "/dev/stderr"
         else if (int(4 * d / t) > last) print line > "/dev/stderr"
         print int(4 * d / t)
-    }'
+    }' "$tmp/progress"
 }
 tty=0
 [ ! -t 2 ] || tty=1
 quarter=0 ticks=0
-# Looked at ten times a second, so that a short render does not wait for the
-# next look; the progress is redrawn every fifth.
+# A FIFO that this script holds at both ends never has data: reading it with
+# a time-out is a pause without starting a process.
+mkfifo "$tmp/pause"
+exec 4<>"$tmp/pause"
+# Looked at fifty times a second, since the encoder ends only after this
+# script has seen the frames end; the progress is redrawn every 25th.
 while kill -0 "$host" 2>/dev/null; do
     if ! kill -0 "$encoder" 2>/dev/null; then
         # The encoder gave up: nothing would read the host's frames any more.
@@ -365,9 +385,10 @@ while kill -0 "$host" 2>/dev/null; do
         wait "$encoder" 2>/dev/null || true
         fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
     fi
-    ((ticks++ % 5)) || quarter=$(progress "$tty" "$quarter")
-    sleep 0.1
+    ((ticks++ % 25)) || [ ! -f "$tmp/progress" ] || quarter=$(progress "$tty" "$quarter")
+    read -r -t 0.02 -u 4 || true
 done
+exec 4>&-
 hostStatus=0
 wait "$host" || hostStatus=$?
 host=""
@@ -378,7 +399,7 @@ if [ "$hostStatus" -ne 0 ]; then
 fi
 wait "$encoder" || fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
 encoder=""
-progress "$tty" -1 >/dev/null
+[ ! -f "$tmp/progress" ] || progress "$tty" -1 >/dev/null
 [ "$tty" -eq 0 ] || echo >&2
 
 if [ "$kind" = gif ]; then
@@ -392,9 +413,9 @@ if [ "$kind" = gif ]; then
         -loop 0 -f gif "$partial" 2>"$tmp/encode.log" || fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
 fi
 mv -f -- "$partial" "$out"
-finished=$(date +%s.%N)
+finished=$EPOCHREALTIME
 
-length=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$out")
+length=$(awk -v n="$total" -v f="$framesPerSecond" 'BEGIN { print n / f }')
 bytes=$(stat -c %s -- "$out")
 awk -v o="$out" -v b="$bytes" -v l="$length" -v s="$seconds" -v t0="$began" -v t1="$finished" 'BEGIN {
     printf "%s: %.1f MB, %.2f s", o, b / 1048576, l

@@ -178,6 +178,7 @@ int RenderOffline(const NativeOptions& options)
     offline.module = options.module >= 0 ? options.module : rectanglesModule;
     offline.wavPath = options.renderPath;
     offline.rawVideoPath = options.rawVideoPath;
+    offline.pixelFormat = options.yuv420p ? RawPixelFormat::Yuv420p : RawPixelFormat::Bgr0;
     offline.renderFps = options.renderFps;
     offline.width = options.width;
     offline.height = options.height;

@@ -47,7 +47,7 @@ bool ParseSize(const char* text, int& width, int& height)
 bool IsValueOption(const std::string& name)
 {
     for (const char* option : {"--module", "--listen", "--seconds", "--snapshot", "--settings", "--render", "--raw-video",
-                               "--render-fps", "--size"})
+                               "--pixel-format", "--render-fps", "--size"})
         if (name == option)
             return true;
     return false;
@@ -93,6 +93,10 @@ bool TakeValue(const std::string& name, const char* value, NativeOptions& option
         if (!EndsWithPng(value))
             return error = bad + " (a .png file)", false;
         options.snapshotPath = value;
+    } else if (name == "--pixel-format") {
+        if (std::strcmp(value, "bgr0") != 0 && std::strcmp(value, "yuv420p") != 0)
+            return error = bad + " (bgr0 or yuv420p)", false;
+        options.yuv420p = std::strcmp(value, "yuv420p") == 0;
     } else if (name == "--render-fps") {
         if (!ParseDouble(value, 0.01, maxFps, options.renderFps))
             return error = bad + " (frames per second, 0.01 to 1000)", false;
@@ -122,12 +126,13 @@ bool ParseNativeOptions(int argc, const char* const* argv, NativeOptions& option
             return error = (IsValueOption(name) ? "option '" + name + "' needs a value" : "unknown option '" + name + "'"), false;
         else if (!TakeValue(name, argv[++i], options, error))
             return false;
-        renderOnly = renderOnly || name == "--raw-video" || name == "--render-fps" || name == "--size";
+        renderOnly = renderOnly || name == "--raw-video" || name == "--pixel-format" || name == "--render-fps" ||
+                     name == "--size";
     }
     if (options.renderPath.empty() != options.rawVideoPath.empty())
         return error = "--render and --raw-video go together", false;
     if (renderOnly && options.renderPath.empty())
-        return error = "--raw-video, --render-fps and --size belong to --render", false;
+        return error = "--raw-video, --pixel-format, --render-fps and --size belong to --render", false;
     if (!options.renderPath.empty() && (!options.listen.empty() || !options.snapshotPath.empty() || options.seconds > 0))
         return error = "--listen, --seconds and --snapshot belong to a live run, not to --render", false;
     return true;
@@ -152,6 +157,7 @@ const char* NativeUsage()
            "                       draw the song's video offline, without a display, as raw\n"
            "                       BGR0 frames (- is standard output); F defaults to the\n"
            "                       module's pace, 40, and the size to 640x480\n"
+           "  --pixel-format yuv420p  write the raw frames as an H.264 encoder takes them\n"
            "  --help               show this text\n"
            "\n"
            "Keys: M next module, HOME more sensitive, END less sensitive, ESC quit;\n"

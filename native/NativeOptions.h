@@ -25,6 +25,7 @@ struct NativeOptions {
     // Offline render: a song in, raw frames out, no display.
     std::string renderPath;
     std::string rawVideoPath;  // "-" is standard output
+    bool yuv420p = false;      // --pixel-format yuv420p; BGR0 otherwise
     double renderFps = 0.0;    // 0: 1000 / the module's delay
     int width = 640;
     int height = 480;

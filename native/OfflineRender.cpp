@@ -7,6 +7,7 @@
 #include "native/FramePresenter.h"
 #include "native/NativeSettings.h"
 #include "native/OffscreenTarget.h"
+#include "native/Yuv420.h"
 #include "player/VisModule.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneSetup.h"
@@ -51,7 +52,10 @@ int Fail(int code, const std::string& message)
 // frame overlaps writing this one into the encoder.
 struct FrameWriter {
     std::FILE* file = nullptr;
-    std::size_t frameBytes = 0;
+    int width = 0;
+    int height = 0;
+    std::size_t frameBytes = 0;    // one drawn BGR0 frame
+    std::vector<unsigned char> yuv;  // the frame converted, when yuv420p is written
     std::vector<std::vector<unsigned char>> buffers;
     std::deque<unsigned char*> free;
     std::deque<unsigned char*> full;
@@ -73,23 +77,40 @@ void WriteFrames(FrameWriter& writer)
         unsigned char* frame = writer.full.front();
         writer.full.pop_front();
         hold.unlock();
-        const bool written = std::fwrite(frame, 1, writer.frameBytes, writer.file) == writer.frameBytes;
+        const unsigned char* bytes = frame;
+        std::size_t size = writer.frameBytes;
+        if (!writer.yuv.empty()) {
+            ConvertBgr0ToYuv420(frame, writer.width, writer.height, writer.yuv.data());
+            bytes = writer.yuv.data();
+            size = writer.yuv.size();
+            // The renderer may draw into it again while this one is written.
+            hold.lock();
+            writer.free.push_back(frame);
+            writer.changed.notify_all();
+            hold.unlock();
+        }
+        const bool written = std::fwrite(bytes, 1, size, writer.file) == size;
         const int error = errno;
         hold.lock();
         if (!written && !writer.failed) {
             writer.failed = true;
             writer.writeError = error;
         }
-        writer.free.push_back(frame);
+        if (writer.yuv.empty())
+            writer.free.push_back(frame);
         writer.changed.notify_all();
     }
 }
 
-void StartWriter(FrameWriter& writer, std::FILE* file, std::size_t frameBytes)
+void StartWriter(FrameWriter& writer, std::FILE* file, const OfflineOptions& options)
 {
     writer.file = file;
-    writer.frameBytes = frameBytes;
-    writer.buffers.assign(queuedFrames, std::vector<unsigned char>(frameBytes, 0));
+    writer.width = options.width;
+    writer.height = options.height;
+    writer.frameBytes = static_cast<std::size_t>(options.width) * options.height * 4;
+    if (options.pixelFormat == RawPixelFormat::Yuv420p)
+        writer.yuv.resize(Yuv420FrameBytes(options.width, options.height));
+    writer.buffers.assign(queuedFrames, std::vector<unsigned char>(writer.frameBytes, 0));
     for (auto& buffer : writer.buffers)
         writer.free.push_back(buffer.data());
     writer.thread = std::thread(WriteFrames, std::ref(writer));
@@ -195,10 +216,9 @@ int RunOfflineRender(const OfflineOptions& options)
         CloseWav(source.wav);
         return Fail(exitCaptureFailed, "cannot open '" + options.rawVideoPath + "' (" + std::strerror(openError) + ")");
     }
-    const std::size_t frameBytes = static_cast<std::size_t>(options.width) * options.height * 4;
-    WidenPipe(output, frameBytes);
     FrameWriter writer;
-    StartWriter(writer, output, frameBytes);
+    StartWriter(writer, output, options);
+    WidenPipe(output, writer.yuv.empty() ? writer.frameBytes : writer.yuv.size());
 
     VisModule record = MakeModule(scene.description, nullptr, nullptr, nullptr, nullptr);
     record.sampleRate = source.rate;
@@ -214,7 +234,7 @@ int RunOfflineRender(const OfflineOptions& options)
     SetFramePresenter(PresentOffscreenFrame);
     // Init shows the plug-in's window, whose paint draws a frame before the
     // first Render and so moves the animation on once: the same here.
-    std::vector<unsigned char> unseen(frameBytes);
+    std::vector<unsigned char> unseen(writer.frameBytes);
     presentPixels = unseen.data();
     scene.draw();
     int result = exitOk;

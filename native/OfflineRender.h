@@ -5,18 +5,22 @@
 
 #include <string>
 
+// BGR0 is the host's raw video; yuv420p is what an H.264 encoder takes.
+enum class RawPixelFormat { Bgr0, Yuv420p };
+
 struct OfflineOptions {
     int module = 0;
     std::string wavPath;
     std::string rawVideoPath;  // a file or FIFO; "-" is standard output
+    RawPixelFormat pixelFormat = RawPixelFormat::Bgr0;
     double renderFps = 0.0;    // 0: the pace the player gives the module
     int width = 640;
     int height = 480;
     std::string settingsPath;  // plugin.ini whose section for the module is read; empty: defaults
 };
 
-// Writes every frame as width x height BGR0 pixels, top row first (the
-// host's raw video), one per 1/renderFps seconds of the song. Returns 0, or
+// Writes every frame as width x height pixels, top row first, one per
+// 1/renderFps seconds of the song. Returns 0, or
 // brimhost's exit code for the kind of failure after a one-line message on
 // standard error. Reports its figures on standard error too.
 int RunOfflineRender(const OfflineOptions& options);

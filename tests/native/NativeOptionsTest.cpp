@@ -27,14 +27,16 @@ TEST(NativeOptions, LiveAndRenderRuns)
     EXPECT_EQ(live.snapshotPath, "a.PNG");
 
     NativeOptions render;
-    ASSERT_TRUE(Parse({"--render", "s.wav", "--raw-video", "-", "--size", "320x240", "--render-fps", "25"}, render,
-                      error))
+    ASSERT_TRUE(Parse({"--render", "s.wav", "--raw-video", "-", "--size", "320x240", "--render-fps", "25",
+                       "--pixel-format", "yuv420p"},
+                      render, error))
         << error;
     EXPECT_EQ(render.renderPath, "s.wav");
     EXPECT_EQ(render.rawVideoPath, "-");
     EXPECT_EQ(render.width, 320);
     EXPECT_EQ(render.height, 240);
     EXPECT_EQ(render.renderFps, 25.0);
+    EXPECT_TRUE(render.yuv420p);
 
     NativeOptions none;
     ASSERT_TRUE(Parse({}, none, error));
@@ -56,7 +58,8 @@ TEST(NativeOptions, RefusesWithTheReason)
         {{"--seconds", "0"}, "bad value '0' for --seconds"},
         {{"--snapshot", "a.bmp"}, "(a .png file)"},
         {{"--render", "s.wav"}, "--render and --raw-video go together"},
-        {{"--size", "10x10"}, "--raw-video, --render-fps and --size belong to --render"},
+        {{"--size", "10x10"}, "--raw-video, --pixel-format, --render-fps and --size belong to --render"},
+        {{"--render", "s.wav", "--raw-video", "-", "--pixel-format", "rgb24"}, "bad value 'rgb24' for --pixel-format"},
         {{"--render", "s.wav", "--raw-video", "-", "--size", "10x0"}, "bad value '10x0' for --size"},
         {{"--render", "s.wav", "--raw-video", "-", "--seconds", "2"}, "belong to a live run"},
     };

@@ -4,11 +4,14 @@
 #include "host/SignalSource.h"
 #include "native/NativeSettings.h"
 #include "native/OfflineRender.h"
+#include "scenes/LevelMeter.h"
+#include "scenes/SceneState.h"
 #include "settings/Settings.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -102,6 +105,45 @@ TEST(OfflineRender, EveryModuleGrowsWithTheMusicAndNotInSilence)
         EXPECT_GT(loud, 2 * silent) << "silent " << silent << ", loud " << loud;
         std::remove(options.rawVideoPath.c_str());
     }
+    std::remove(song.c_str());
+}
+
+// yuv420p is the same video as BGR0: every frame, in order, converted whole.
+TEST(OfflineRender, Yuv420pFramesAreTheBgr0FramesConverted)
+{
+    const std::string song = WriteSilenceThenBeat("formats.wav");
+    OfflineOptions options;
+    options.module = 1;
+    options.wavPath = song;
+    options.renderFps = fps;
+    options.width = width;
+    options.height = height;
+    // The animation goes on from where a render left it: both start alike.
+    const SpinAngles spin = sphereSpin;
+    const ColourCycle colour = sphereColour;
+    const ChannelLevels levels = channelLevels;
+    options.rawVideoPath = TempPath("bgr0.raw");
+    ASSERT_EQ(RunOfflineRender(options), exitOk);
+    sphereSpin = spin;
+    sphereColour = colour;
+    channelLevels = levels;
+    options.rawVideoPath = TempPath("yuv.raw");
+    options.pixelFormat = RawPixelFormat::Yuv420p;
+    ASSERT_EQ(RunOfflineRender(options), exitOk);
+    const std::vector<unsigned char> bgr0 = ReadAll(TempPath("bgr0.raw"));
+    const std::vector<unsigned char> yuv = ReadAll(TempPath("yuv.raw"));
+    const std::size_t pixels = std::size_t{width} * height;
+    ASSERT_EQ(yuv.size(), std::size_t{3} * fps * pixels * 3 / 2);
+    int worst = 0;
+    for (std::size_t frame = 0; frame < std::size_t{3} * fps; ++frame)
+        for (std::size_t i = 0; i < pixels; ++i) {
+            const unsigned char* p = &bgr0[(frame * pixels + i) * 4];
+            const double luma = 16 + (65.481 * p[2] + 128.553 * p[1] + 24.966 * p[0]) / 255;
+            worst = std::max(worst, static_cast<int>(std::abs(yuv[frame * pixels * 3 / 2 + i] - luma) + 0.5));
+        }
+    EXPECT_LE(worst, 1);
+    for (const char* name : {"bgr0.raw", "yuv.raw"})
+        std::remove(TempPath(name).c_str());
     std::remove(song.c_str());
 }
 

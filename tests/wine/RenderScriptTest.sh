@@ -48,15 +48,21 @@ for engine in native wine; do
 
     # Mean brightness of each frame: the level boxes stand taller while it is loud.
     ffprobe -v error -f lavfi -i "movie=$work/out.mp4,signalstats" -show_entries frame_tags=lavfi.signalstats.YAVG \
-        -of csv=p=0 >"$work/brightness"
+        -of csv=p=0 >"$work/brightness-$engine"
     read -r quiet loud < <(awk '{ t = (NR - 1) / 20 } t >= 1.5 && t < 2 { q += $1; nq++ } t >= 2.3 && t < 2.9 { l += $1; nl++ }
-        END { printf "%.2f %.2f\n", q / nq, l / nl }' "$work/brightness")
+        END { printf "%.2f %.2f\n", q / nq, l / nl }' "$work/brightness-$engine")
     check "$engine: brighter while loud ($loud) than in silence ($quiet)" \
         awk -v q="$quiet" -v l="$loud" 'BEGIN { exit !(l > 1.25 * q) }'
     check "$engine: the song's path, size and length reported" grep -q "out.mp4: .* MB, 5.0[0-9] s" "$work/render.log"
     check "$engine: its program named" grep -q "^   $( [ "$engine" = native ] && echo brimwave || echo brimhost.exe): " \
         "$work/render.log"
 done
+# The native engine converts its frames to yuv420p itself, the wine engine's
+# are converted by ffmpeg: the same pictures come out equally bright.
+largest=$(paste -d ' ' "$work/brightness-native" "$work/brightness-wine" |
+    awk '{ d = $1 - $2; d = d < 0 ? -d : d; if (d > m) m = d } END { print (NR == 100 ? m + 0 : "none") }')
+check "both engines' videos equally bright, frame by frame (largest difference $largest)" \
+    awk -v m="$largest" 'BEGIN { exit !(m != "none" && m < 0.5) }'
 
 # Names that begin with "-" or "--", run from the song's folder; sizes at the
 # ends of the range; a duration shorter than one frame.
