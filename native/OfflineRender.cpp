@@ -67,6 +67,13 @@ struct FrameWriter {
     std::thread thread;
 };
 
+void ReleaseFrame(FrameWriter& writer, unsigned char* frame)
+{
+    std::lock_guard<std::mutex> hold(writer.lock);
+    writer.free.push_back(frame);
+    writer.changed.notify_all();
+}
+
 void WriteFrames(FrameWriter& writer)
 {
     std::unique_lock<std::mutex> hold(writer.lock);
@@ -77,28 +84,25 @@ void WriteFrames(FrameWriter& writer)
         unsigned char* frame = writer.full.front();
         writer.full.pop_front();
         hold.unlock();
-        const unsigned char* bytes = frame;
-        std::size_t size = writer.frameBytes;
-        if (!writer.yuv.empty()) {
+        const bool converted = !writer.yuv.empty();
+        if (converted) {
             ConvertBgr0ToYuv420(frame, writer.width, writer.height, writer.yuv.data());
-            bytes = writer.yuv.data();
-            size = writer.yuv.size();
-            // The renderer may draw into it again while this one is written.
-            hold.lock();
-            writer.free.push_back(frame);
-            writer.changed.notify_all();
-            hold.unlock();
+            // The renderer may draw into it again while the copy is written.
+            ReleaseFrame(writer, frame);
         }
-        const bool written = std::fwrite(bytes, 1, size, writer.file) == size;
+        const std::size_t size = converted ? writer.yuv.size() : writer.frameBytes;
+        const bool written = std::fwrite(converted ? writer.yuv.data() : frame, 1, size, writer.file) == size;
         const int error = errno;
-        hold.lock();
-        if (!written && !writer.failed) {
-            writer.failed = true;
-            writer.writeError = error;
+        if (!written) {
+            std::lock_guard<std::mutex> failing(writer.lock);
+            if (!writer.failed) {
+                writer.failed = true;
+                writer.writeError = error;
+            }
         }
-        if (writer.yuv.empty())
-            writer.free.push_back(frame);
-        writer.changed.notify_all();
+        if (!converted)
+            ReleaseFrame(writer, frame);
+        hold.lock();
     }
 }
 
