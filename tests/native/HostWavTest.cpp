@@ -64,9 +64,22 @@ std::string Path(const std::string& name)
     return testing::TempDir() + "brimhost_" + name + ".wav";
 }
 
+// Every file the tests write, removed once they have all run.
+std::vector<std::string> writtenFiles;
+
+class RemoveWrittenFiles : public testing::Environment {
+    void TearDown() override
+    {
+        for (const std::string& path : writtenFiles)
+            std::remove(path.c_str());
+    }
+};
+testing::Environment* const removeWrittenFiles = testing::AddGlobalTestEnvironment(new RemoveWrittenFiles);
+
 std::string WriteFile(const std::string& name, const std::string& bytes)
 {
     const std::string path = Path(name);
+    writtenFiles.push_back(path);
     std::FILE* file = std::fopen(path.c_str(), "wb");
     EXPECT_NE(file, nullptr) << path;
     if (file != nullptr) {
