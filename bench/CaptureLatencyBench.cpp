@@ -33,7 +33,7 @@ int main()
 {
     std::string source;
     std::string error;
-    if (!DefaultMonitorSource(source, error) || !StartCapture(source, error)) {
+    if (!DefaultMonitorSource(source, error) || !StartCapture(source, false, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }

@@ -119,6 +119,9 @@ RunEnd RunModule(int module, LiveRun& run)
             return RunEnd::TimeUp;
         if (!LatestBlock(left.data(), right.data(), run.audioError))
             return RunEnd::AudioEnded;
+        std::string source;
+        if (TakeSourceChange(source))
+            std::fprintf(stderr, "brimwave: the default output changed: recording %s\n", source.c_str());
         WriteRecordBytes(left.data(), right.data(), record);
         MeasureLevels(record, scene.meter);
         scene.draw();
@@ -134,7 +137,8 @@ int RunLive(const NativeOptions& options)
     std::string error;
     if (source.empty() && !DefaultMonitorSource(source, error))
         return Fail(nativeExitAudio, error);
-    if (!StartCapture(source, error))
+    // Without --listen the recording follows the desktop's choice of output.
+    if (!StartCapture(source, options.listen.empty(), error))
         return Fail(nativeExitAudio, error);
 
     keepFrames = !options.snapshotPath.empty();

@@ -6,6 +6,7 @@
 #include <pulse/introspect.h>
 #include <pulse/mainloop.h>
 #include <pulse/stream.h>
+#include <pulse/subscribe.h>
 #include <pulse/thread-mainloop.h>
 
 #include <algorithm>
@@ -28,6 +29,10 @@ std::array<std::int16_t, blockSamples * channels> history = {};
 std::mutex historyLock;
 std::string captureError;
 bool captureEnded = false;
+std::string changedSource;  // the source moved to, until TakeSourceChange
+
+// Owned by the mainloop's thread once recording runs.
+std::string recordedSource;
 
 pa_threaded_mainloop* recordLoop = nullptr;
 pa_context* recordContext = nullptr;
@@ -197,6 +202,67 @@ bool WaitLocked(Ready ready)
     return true;
 }
 
+// With the mainloop locked: a record stream on the source, connecting.
+bool OpenRecordStream(const std::string& source, std::string& error)
+{
+    const pa_sample_spec format = {PA_SAMPLE_S16LE, captureRate, channels};
+    stream = pa_stream_new(recordContext, "What the desktop plays", &format, nullptr);
+    if (!stream) {
+        error = PulseError("cannot make a record stream", pa_context_errno(recordContext));
+        return false;
+    }
+    recordedSource = source;
+    pa_stream_set_state_callback(stream, OnStreamState, nullptr);
+    pa_stream_set_read_callback(stream, OnReadable, nullptr);
+    pa_buffer_attr buffering = {};
+    buffering.maxlength = static_cast<std::uint32_t>(-1);
+    buffering.fragsize = fragmentFrames * channels * sizeof(std::int16_t);
+    // A source that goes away ends the recording rather than moving it to
+    // whatever the server falls back to, which may be a microphone.
+    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_record(stream, source.c_str(), &buffering, flags) < 0) {
+        error = PulseError(("cannot record " + source).c_str(), pa_context_errno(recordContext));
+        return false;
+    }
+    return true;
+}
+
+// On the mainloop's thread: a new default output; its monitor takes the
+// old stream's place, which ends without ending the capture. A stream whose
+// source has vanished has ended it already: the server kills it before it
+// names another default.
+void OnDefaultOutput(pa_context*, const pa_server_info* info, void*)
+{
+    if (!info || !info->default_sink_name || !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)) ||
+        recordedSource == std::string(info->default_sink_name) + ".monitor")
+        return;
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+    std::string error;
+    if (!OpenRecordStream(std::string(info->default_sink_name) + ".monitor", error)) {
+        EndCapture(error);
+        return;
+    }
+    std::lock_guard<std::mutex> guard(historyLock);
+    changedSource = recordedSource;
+}
+
+void OnServerEvent(pa_context* context, pa_subscription_event_type_t event, std::uint32_t, void*)
+{
+    if ((event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SERVER)
+        if (pa_operation* query = pa_context_get_server_info(context, OnDefaultOutput, nullptr))
+            pa_operation_unref(query);
+}
+
+void FollowDefaultOutput()
+{
+    pa_context_set_subscribe_callback(recordContext, OnServerEvent, nullptr);
+    if (pa_operation* subscribing = pa_context_subscribe(recordContext, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
+        pa_operation_unref(subscribing);
+}
+
 bool ConnectRecording(const std::string& source, std::string& error)
 {
     recordContext = pa_context_new(pa_threaded_mainloop_get_api(recordLoop), clientName);
@@ -210,22 +276,9 @@ bool ConnectRecording(const std::string& source, std::string& error)
         error = PulseError("no server", pa_context_errno(recordContext));
         return false;
     }
-    const pa_sample_spec format = {PA_SAMPLE_S16LE, captureRate, channels};
-    stream = pa_stream_new(recordContext, "What the desktop plays", &format, nullptr);
-    if (!stream) {
-        error = PulseError("cannot make a record stream", pa_context_errno(recordContext));
+    if (!OpenRecordStream(source, error))
         return false;
-    }
-    pa_stream_set_state_callback(stream, OnStreamState, nullptr);
-    pa_stream_set_read_callback(stream, OnReadable, nullptr);
-    pa_buffer_attr buffering = {};
-    buffering.maxlength = static_cast<std::uint32_t>(-1);
-    buffering.fragsize = fragmentFrames * channels * sizeof(std::int16_t);
-    // A source that goes away ends the recording rather than moving it to
-    // whatever the server falls back to, which may be a microphone.
-    const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
-    if (pa_stream_connect_record(stream, source.c_str(), &buffering, flags) < 0 ||
-        !WaitLocked([] { return pa_stream_get_state(stream) == PA_STREAM_READY; })) {
+    if (!WaitLocked([] { return pa_stream_get_state(stream) == PA_STREAM_READY; })) {
         error = PulseError(("cannot record " + source).c_str(), pa_context_errno(recordContext));
         return false;
     }
@@ -259,10 +312,11 @@ bool ListPulseSources(std::vector<PulseSource>& sources, std::string& error)
     return query.Finish(pa_context_get_source_info_list(query.context, OnSourceInfo, &answer), "source list", error);
 }
 
-bool StartCapture(const std::string& source, std::string& error)
+bool StartCapture(const std::string& source, bool followDefault, std::string& error)
 {
     captureEnded = false;
     captureError.clear();
+    changedSource.clear();
     recordLoop = pa_threaded_mainloop_new();
     if (!recordLoop || pa_threaded_mainloop_start(recordLoop) < 0) {
         error = "PulseAudio: cannot start a client mainloop";
@@ -271,6 +325,8 @@ bool StartCapture(const std::string& source, std::string& error)
     }
     pa_threaded_mainloop_lock(recordLoop);
     const bool connected = ConnectRecording(source, error);
+    if (connected && followDefault)
+        FollowDefaultOutput();
     pa_threaded_mainloop_unlock(recordLoop);
     if (!connected)
         StopCapture();
@@ -286,6 +342,16 @@ bool LatestBlock(std::int16_t* left, std::int16_t* right, std::string& error)
     }
     error = captureError;
     return !captureEnded;
+}
+
+bool TakeSourceChange(std::string& source)
+{
+    std::lock_guard<std::mutex> guard(historyLock);
+    if (changedSource.empty())
+        return false;
+    source.swap(changedSource);
+    changedSource.clear();
+    return true;
 }
 
 void StopCapture()

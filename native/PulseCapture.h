@@ -20,8 +20,12 @@ bool DefaultMonitorSource(std::string& source, std::string& error);
 bool ListPulseSources(std::vector<PulseSource>& sources, std::string& error);
 
 // Starts recording the source on a thread of its own, in fragments of a few
-// milliseconds.
-bool StartCapture(const std::string& source, std::string& error);
+// milliseconds. With followDefault the recording moves to the monitor of
+// whichever output becomes the server's default.
+bool StartCapture(const std::string& source, bool followDefault, std::string& error);
+
+// True once, with the new source, after the recording has moved.
+bool TakeSourceChange(std::string& source);
 
 // The newest 576 frames, one row per channel (silence before the first
 // packet). False once the stream has ended, with the reason.

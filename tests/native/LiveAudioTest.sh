@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # brimwave on live audio from a private PulseAudio server: a tone played into
-# the default output makes the boxes grow and silence does not; no server, a
-# server that goes away and a source that vanishes each end the run with one
-# line naming PulseAudio and exit code 2, within seconds; no display ends it
-# with exit code 6.
+# the default output makes the boxes grow and silence does not, also after
+# the desktop has switched to another output; no server, a server that goes
+# away and a source that vanishes each end the run with one line naming
+# PulseAudio and exit code 2, within seconds; no display ends it with exit
+# code 6.
 # Usage: LiveAudioTest.sh path/to/brimwave
 set -euo pipefail
 brimwave=$1
@@ -52,6 +53,19 @@ kill "$tone"
 quiet=$(LitPixels "$work/silence.png")
 loud=$(LitPixels "$work/tone.png")
 check "boxes grow with the tone ($loud pixels) over silence ($quiet)" [ "$loud" -gt $((2 * quiet)) ]
+
+# The desktop changes its output while brimwave runs: the recording follows.
+pactl load-module module-null-sink sink_name=phones rate=48000 channels=2 >/dev/null
+pacat --playback --device=phones --latency-msec=20 --format=s16le --rate=48000 --channels=2 /dev/zero 2>/dev/null &
+phonesSilence=$!
+(sleep 1; pactl set-default-sink phones; exec paplay --device=phones "$work/tone.wav") &
+toneOnPhones=$!
+Show --module 0 --seconds 3 --snapshot "$work/phones.png" 2>"$work/err"
+kill "$toneOnPhones" "$phonesSilence" 2>/dev/null || true
+check "the change said" grep -q "^brimwave: the default output changed: recording phones.monitor$" "$work/err"
+followed=$(LitPixels "$work/phones.png")
+check "boxes grow with the tone on the new output ($followed pixels)" [ "$followed" -gt $((2 * quiet)) ]
+pactl set-default-sink spk
 
 status=0
 env -u DISPLAY -u WAYLAND_DISPLAY "$brimwave" --seconds 10 2>"$work/err" || status=$?
