@@ -166,7 +166,7 @@ settingsFile="$(dirname -- "$plugin")/plugin.ini"
 
 # Everything this run starts is ended on the way out, however it ends, and a
 # signal during the cleaning does not cut it short.
-tmp="" partial="" xvfb="" host="" encoder="" child="" ownPrefix=""
+tmp="" partial="" xvfb="" host="" encoder="" ticker="" child="" ownPrefix=""
 signals=(HUP INT QUIT PIPE TERM)
 cleanup() {
     local status=$?
@@ -174,7 +174,7 @@ cleanup() {
     # Their output is thrown away: no need to let them finish it. ffmpeg
     # would otherwise wait for the end of the FIFO that this script holds.
     exec 3>&- || true
-    for pid in $host $encoder $child; do
+    for pid in $host $encoder $ticker $child; do
         kill -KILL "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
@@ -371,26 +371,28 @@ progress() {
 }
 tty=0
 [ ! -t 2 ] || tty=1
-quarter=0 ticks=0
-# A FIFO that this script holds at both ends never has data: reading it with
-# a time-out is a pause without starting a process.
-mkfifo "$tmp/pause"
-exec 4<>"$tmp/pause"
-# Looked at fifty times a second, since the encoder ends only after this
-# script has seen the frames end; the progress is redrawn every 25th.
-while kill -0 "$host" 2>/dev/null; do
-    if ! kill -0 "$encoder" 2>/dev/null; then
-        # The encoder gave up: nothing would read the host's frames any more.
-        kill "$host" 2>/dev/null || true
-        wait "$encoder" 2>/dev/null || true
-        fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
-    fi
-    ((ticks++ % 25)) || [ ! -f "$tmp/progress" ] || quarter=$(progress "$tty" "$quarter")
-    read -r -t 0.02 -u 4 || true
+quarter=0
+# This script waits for whichever ends first: the frames, the encoder, or a
+# half-second tick that redraws the progress. The encoder ends only after
+# this script has seen the frames end, and a signal cuts a wait short.
+while :; do
+    sleep 0.5 3>&- &
+    ticker=$!
+    status=0 ended=""
+    wait -n -p ended "$host" "$encoder" "$ticker" || status=$?
+    [ "$ended" = "$ticker" ] || break
+    ticker=""
+    [ ! -f "$tmp/progress" ] || quarter=$(progress "$tty" "$quarter")
 done
-exec 4>&-
-hostStatus=0
-wait "$host" || hostStatus=$?
+kill "$ticker" 2>/dev/null || true
+wait "$ticker" 2>/dev/null || true
+ticker=""
+if [ "$ended" = "$encoder" ]; then
+    # The encoder gave up: nothing would read the host's frames any more.
+    encoder=""
+    fail "ffmpeg failed: $(tail -n 1 "$tmp/encode.log")"
+fi
+hostStatus=$status
 host=""
 exec 3>&-
 if [ "$hostStatus" -ne 0 ]; then
