@@ -43,6 +43,9 @@ note() {
     echo "render.sh: $*" >&2
 }
 
+# Waiting for whichever child ends first, and knowing which, takes wait -n -p.
+((BASH_VERSINFO[0] * 100 + BASH_VERSINFO[1] >= 501)) || fail "needs bash 5.1 or later (this is $BASH_VERSION)"
+
 number() {
     [[ $1 =~ ^[0-9]+([.][0-9]+)?$ ]]
 }
