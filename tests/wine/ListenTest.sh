@@ -13,12 +13,27 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/brimlistentest.XXXXXX")
 source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
 cd "$work"
 
-# The server finds its socket, and wine's driver the server, through
-# XDG_RUNTIME_DIR, which StartPulse sets.
-export XDG_CONFIG_HOME=$work/config
-source "$(dirname "${BASH_SOURCE[0]}")/../native/private-pulse.sh"
-trap 'StopPulse; wine reg delete "HKCU\Software\Wine\Drivers" /v Audio /f >/dev/null 2>&1; rm -rf "$work"' EXIT
-StartPulse
+# The server finds its socket, and wine's driver the server, through XDG_RUNTIME_DIR.
+export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
+unset PULSE_SERVER
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
+pacatPid=""
+startServer() {
+    pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes \
+        --load="module-native-protocol-unix auth-anonymous=1" \
+        --load="module-null-sink sink_name=spk rate=48000 channels=2" --load=module-always-sink 2>/dev/null
+    pactl set-default-sink spk
+    # Without a stream playing, the null sink renders in blocks of up to two
+    # seconds and its monitor delivers late.
+    pacat --playback --device=spk --latency-msec=20 --format=s16le --rate=48000 --channels=2 /dev/zero &
+    pacatPid=$!
+}
+stopServer() {
+    [ -z "$pacatPid" ] || kill "$pacatPid" 2>/dev/null || true
+    pulseaudio --kill 2>/dev/null || true
+}
+trap 'stopServer; wine reg delete "HKCU\Software\Wine\Drivers" /v Audio /f >/dev/null 2>&1; rm -rf "$work"' EXIT
+startServer
 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f >/dev/null 2>&1
 ffmpeg -nostdin -v error -f lavfi -i "aevalsrc=0.5*sin(2*PI*220*t)+0.3*sin(2*PI*440*t):s=48000:d=1.5" -ac 2 tone.wav
 
@@ -113,7 +128,7 @@ check "a module the plug-in does not have: the first" grep -q "^module 0: Rectan
 rendered=$(grep -c render fake.log)
 (
     for _ in $(seq 300); do [ "$(grep -c render fake.log)" -ge $((rendered + 40)) ] && break; sleep 0.1; done
-    StopPulse && sleep 2 && StartPulse
+    stopServer && sleep 2 && startServer
 ) &
 run fault "$host" --listen --module 4 --seconds 8 "$fake"
 check "the lost device said" grep -q 'stopped (0x88890004 AUDCLNT_E_DEVICE_INVALIDATED' fault.out
@@ -122,7 +137,7 @@ check "opened again when it is back" [ "$(grep -c '^listening: "Monitor of Null 
 check "frames all along" grep -qE '^frames: [0-9]{3,} ' fault.out
 
 # No server: one line with the HRESULT, and exit code 10.
-StopPulse
+stopServer
 sleep 1
 run none "$host" --listen --module 4 --frames 5 "$fake"
 check "no server: exit code 10" [ "$(cat none.status)" = 10 ]
