@@ -26,6 +26,7 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -106,17 +107,28 @@ void WriteFrames(FrameWriter& writer)
     }
 }
 
-void StartWriter(FrameWriter& writer, std::FILE* file, const OfflineOptions& options)
+// The frames' memory, taken before anything else: a size too big for this
+// machine is refused with a message, not ended by the allocator.
+bool AllocateFrames(FrameWriter& writer, const OfflineOptions& options)
 {
-    writer.file = file;
     writer.width = options.width;
     writer.height = options.height;
     writer.frameBytes = static_cast<std::size_t>(options.width) * options.height * 4;
-    if (options.pixelFormat == RawPixelFormat::Yuv420p)
-        writer.yuv.resize(Yuv420FrameBytes(options.width, options.height));
-    writer.buffers.assign(queuedFrames, std::vector<unsigned char>(writer.frameBytes, 0));
+    try {
+        if (options.pixelFormat == RawPixelFormat::Yuv420p)
+            writer.yuv.resize(Yuv420FrameBytes(options.width, options.height));
+        writer.buffers.assign(queuedFrames, std::vector<unsigned char>(writer.frameBytes, 0));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     for (auto& buffer : writer.buffers)
         writer.free.push_back(buffer.data());
+    return true;
+}
+
+void StartWriter(FrameWriter& writer, std::FILE* file)
+{
+    writer.file = file;
     writer.thread = std::thread(WriteFrames, std::ref(writer));
 }
 
@@ -195,6 +207,13 @@ int RunOfflineRender(const OfflineOptions& options)
         return Fail(exitBadWav, "cannot use '" + options.wavPath + "': " + error);
     source.rate = source.wav.format.rate;
 
+    FrameWriter writer;
+    if (!AllocateFrames(writer, options)) {
+        CloseWav(source.wav);
+        return Fail(exitCaptureFailed, "not enough memory for " + std::to_string(queuedFrames) + " frames of " +
+                                           std::to_string(options.width) + "x" + std::to_string(options.height));
+    }
+
     settings = initialSettings;
     if (!options.settingsPath.empty() && !LoadNativeSettings(options.settingsPath, options.module))
         std::fprintf(stderr, "brimwave: warning: cannot read '%s' (%s); rendering with the defaults\n",
@@ -220,8 +239,7 @@ int RunOfflineRender(const OfflineOptions& options)
         CloseWav(source.wav);
         return Fail(exitCaptureFailed, "cannot open '" + options.rawVideoPath + "' (" + std::strerror(openError) + ")");
     }
-    FrameWriter writer;
-    StartWriter(writer, output, options);
+    StartWriter(writer, output);
     WidenPipe(output, writer.yuv.empty() ? writer.frameBytes : writer.yuv.size());
 
     VisModule record = MakeModule(scene.description, nullptr, nullptr, nullptr, nullptr);
@@ -237,9 +255,9 @@ int RunOfflineRender(const OfflineOptions& options)
     presentTarget = &target;
     SetFramePresenter(PresentOffscreenFrame);
     // Init shows the plug-in's window, whose paint draws a frame before the
-    // first Render and so moves the animation on once: the same here.
-    std::vector<unsigned char> unseen(writer.frameBytes);
-    presentPixels = unseen.data();
+    // first Render and so moves the animation on once: the same here, into
+    // a buffer that nothing has been queued from yet.
+    presentPixels = writer.buffers.front().data();
     scene.draw();
     int result = exitOk;
     long frames = 0;

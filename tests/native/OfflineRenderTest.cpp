@@ -9,10 +9,12 @@
 #include "settings/Settings.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -174,6 +176,30 @@ TEST(OfflineRender, FailuresEndWithTheirExitCode)
     }
     std::remove(notWav.c_str());
     std::remove(TempPath("fails.wav").c_str());
+}
+
+// Renders with a quarter gigabyte more address space than the process has
+// now (from /proc/self/statm), and ends with the render's exit code.
+[[noreturn]] void RenderInLittleMemory(const OfflineOptions& options)
+{
+    unsigned long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlimit limit = {static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (rlim_t{1} << 28), RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &limit);
+    std::_Exit(RunOfflineRender(options));
+}
+
+// A size the machine has no memory for ends with a message and the output's
+// exit code, not in the allocator.
+TEST(OfflineRenderDeathTest, TooBigForTheMemoryIsRefused)
+{
+    OfflineOptions options;
+    options.wavPath = WriteSilenceThenBeat("huge.wav");
+    options.rawVideoPath = "/dev/null";
+    options.width = options.height = 8192;
+    EXPECT_EXIT(RenderInLittleMemory(options), testing::ExitedWithCode(exitCaptureFailed),
+                "not enough memory for 4 frames of 8192x8192");
+    std::remove(options.wavPath.c_str());
 }
 
 TEST(NativeSettings, SpheresKeysOnlyForTheSpheresModule)
