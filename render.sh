@@ -220,7 +220,12 @@ runChild() {
 # The song's audio, cut and made stereo 16-bit PCM at its own rate. Only
 # when that fails does ffprobe say why: each start of either costs a tenth
 # of a second, a twentieth of a short song's render.
-cut=(-ss "$start")
+# No seek at all from the start: after one, ffmpeg decodes nothing of a FLAC
+# song shorter than one block.
+cut=()
+if awk -v s="$start" 'BEGIN { exit !(s > 0) }'; then
+    cut=(-ss "$start")
+fi
 if [ -n "$duration" ] && awk -v d="$duration" -v f="$framesPerSecond" 'BEGIN { exit !(d * f < 1) }'; then
     # One frame and the whole samples within it: ffmpeg would read a cut of
     # a few microseconds as no cut at all.
@@ -229,15 +234,15 @@ if [ -n "$duration" ] && awk -v d="$duration" -v f="$framesPerSecond" 'BEGIN { e
     note "--duration is less than one frame at $framesPerSecond frames a second: rendering one frame"
 fi
 [ -z "$duration" ] || cut+=(-t "$duration")
-if ! runChild ffmpeg -nostdin -v error "${cut[@]}" -i "$song" -map 0:a:0 -ac 2 -c:a pcm_s16le -fflags +bitexact \
-    -f wav "$tmp/song.wav" 2>"$tmp/decode.log"; then
+if ! runChild ffmpeg -nostdin -v error "${cut[@]}" -i "$song" -map 0:a:0 -map_metadata -1 -ac 2 -c:a pcm_s16le \
+    -fflags +bitexact -f wav "$tmp/song.wav" 2>"$tmp/decode.log"; then
     streams=$(ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 -- "$song" 2>"$tmp/probe.log") ||
         fail "cannot read the song: $(tail -n 1 "$tmp/probe.log")"
     [ -n "$streams" ] || fail "no audio stream in the song: $song"
     fail "cannot decode the song: $(tail -n 1 "$tmp/decode.log")"
 fi
-# With +bitexact ffmpeg writes the bare 44-byte header: "data" at byte 36,
-# the rate at 24, then the samples to the end of the file.
+# Without the song's tags and with +bitexact, ffmpeg writes the bare 44-byte
+# header: "data" at byte 36, the rate at 24, then the samples to the end.
 header=$(od -An -v -t x1 -N 44 "$tmp/song.wav" | tr -d ' \n')
 [ "${header:72:8}" = 64617461 ] || fail "cannot decode the song: ffmpeg wrote an unexpected WAV header"
 rate=$((16#${header:54:2}${header:52:2}${header:50:2}${header:48:2}))

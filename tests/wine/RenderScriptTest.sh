@@ -19,10 +19,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/brimrendertest.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
 
-# Five seconds: silence, a loud chord from 2 s to 3 s, silence.
+# Five seconds: silence, a loud chord from 2 s to 3 s, silence. Tagged, as
+# most songs are.
 ffmpeg -nostdin -v error -f lavfi -i \
     "aevalsrc=between(t\,2\,3)*(0.4*sin(2*PI*110*t)+0.3*sin(2*PI*220*t)+0.2*sin(2*PI*440*t)):s=44100:d=5" \
-    -ac 2 "$work/song.flac"
+    -ac 2 -metadata title="Chord" -metadata artist="Brimwave tests" "$work/song.flac"
 
 # The package installer, which asks dpkg-query, is not run while every tool is there.
 mkdir "$work/bin"
@@ -65,11 +66,14 @@ check "both engines' videos equally bright, frame by frame (largest difference $
     awk -v m="$largest" 'BEGIN { exit !(m != "none" && m < 0.5) }'
 
 # Names that begin with "-" or "--", run from the song's folder; sizes at the
-# ends of the range; a duration shorter than one frame.
+# ends of the range; a duration shorter than one frame; a song shorter than
+# one FLAC block.
 # output | arguments | codec,width,height,frames | said
+ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=440:duration=0.1" -ac 2 "$work/brief.flac"
 small=(
     "-small.mp4|song.flac -small.mp4 --size 17x17 --fps 10 --duration 0.5|h264,16,16,5|rendering 16x16 instead of 17x17"
     "--tall.gif|--size 23x4096 --duration 0.0000001 -- song.flac --tall.gif|gif,23,4096,1|rendering one frame"
+    "brief.mp4|brief.flac brief.mp4 --size 32x32|h264,32,32,4|0.10 s of audio"
 )
 for row in "${small[@]}"; do
     IFS='|' read -r name arguments expected said <<<"$row"
