@@ -25,6 +25,13 @@ constexpr REFERENCE_TIME bufferDuration = 10000000;
 constexpr double checkSeconds = 1.0;
 // Enough for a second of 10 ms packets; a device that sends more is drained next frame.
 constexpr int maxPacketsPerFrame = 200;
+// A capture endpoint sends packets, silent ones too, every few milliseconds:
+// one that has sent none for this long has lost its device without saying
+// so, as wine's PulseAudio driver can when the server dies. A new stream may
+// take longer for its first. Loopback sends nothing while the output is
+// silent, so this is for capture endpoints only.
+constexpr double stalledSeconds = 1.0;
+constexpr double firstPacketSeconds = 3.0;
 
 struct AudioError {
     HRESULT code;
@@ -232,6 +239,7 @@ bool StartStream(ListenSource& source, const Endpoint& endpoint, bool loopback, 
         return false;
     }
     source.name = endpoint.name;
+    source.loopback = loopback;
     StartCaptureBuffer(source.buffer, format, now);
     return true;
 }
@@ -338,6 +346,13 @@ void Reopen(ListenSource& source, double now, bool wasWaiting)
     std::fflush(stdout);
 }
 
+// True when a capture endpoint has sent nothing for longer than it may.
+bool Stalled(const ListenSource& source, double now)
+{
+    const double allowed = source.buffer.packetEnd > 0 ? stalledSeconds : firstPacketSeconds;
+    return !source.loopback && now - source.buffer.lastPacket > allowed;
+}
+
 bool DefaultsChanged(ListenSource& source)
 {
     return (source.device.empty() && DefaultId(source.enumerator, eRender) != source.renderDefault) ||
@@ -379,9 +394,10 @@ void ListenBlock(ListenSource& source, int latencyMs, double now, std::int16_t* 
 {
     if (source.capture != nullptr) {
         const HRESULT result = DrainPackets(source, now);
-        if (FAILED(result)) {
+        const bool stalled = SUCCEEDED(result) && Stalled(source, now);
+        if (FAILED(result) || stalled) {
             std::printf("listening: %s stopped (%s); opening the device again\n", Quoted(source.name).c_str(),
-                        HresultText(result).c_str());
+                        stalled ? "no packet for a second" : HresultText(result).c_str());
             Reopen(source, now, false);
             source.nextCheck = now + checkSeconds;
         }

@@ -19,6 +19,7 @@ struct ListenSource {
     IAudioClient* client = nullptr;
     IAudioCaptureClient* capture = nullptr;
     std::wstring name;           // of the endpoint captured
+    bool loopback = false;       // it records an output rather than a capture endpoint
     std::wstring renderDefault;  // ids of the defaults it depends on, when
     std::wstring captureDefault; // it follows them; empty otherwise
     double nextCheck = 0.0;      // when to look at the defaults or retry
