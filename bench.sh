@@ -4,7 +4,7 @@
 # plug-in's own work without GL. Asserts nothing; exits 0 when all ran.
 set -euo pipefail
 cd "$(dirname "$0")"
-cmake/deps.sh
+setup/deps.sh
 
 # All runs share one X server, so the ratios compare like with like.
 if [ -z "${DISPLAY:-}" ]; then

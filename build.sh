@@ -5,7 +5,7 @@
 # of each, and renders a short GIF of each to a synthesized beat.
 set -euo pipefail
 cd "$(dirname "$0")"
-cmake/deps.sh
+setup/deps.sh
 
 # With a display the windows show live; without one they run in Xvfb.
 if [ -z "${DISPLAY:-}" ]; then
@@ -52,7 +52,7 @@ done
 rm -f "$log"
 wineserver -k || true
 
-cmake/make-song.sh dist/pictures/beat.wav 4
+tools/make-song.sh dist/pictures/beat.wav 4
 for module in 0 1 2; do
     ./render.sh dist/pictures/beat.wav "dist/pictures/${names[$module]}.gif" --module "$module" --size 320x240 \
         2>&1 | sed "s/^/   ${names[$module]}: /"

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 seconds="${1:-60}"
 [[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "usage: ./fuzz.sh [seconds per target]" >&2; exit 1; }
-cmake/deps.sh
+setup/deps.sh
 
 build=build/sanitize
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRIM_SANITIZE=ON >/dev/null

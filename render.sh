@@ -156,9 +156,9 @@ for file in "${files[@]}"; do
     [ -e "$file" ] || missing=1
 done
 if [ -n "$missing" ]; then
-    "$here/cmake/deps.sh" >&2
+    "$here/setup/deps.sh" >&2
 elif [ "$engine" = wine ]; then
-    "$here/cmake/i386-emulation.sh" >&2
+    "$here/setup/i386-emulation.sh" >&2
 fi
 if { [ "$engine" = native ] && [ ! -x "$nativeExe" ]; } ||
     { [ "$engine" = wine ] && { [ ! -f "$hostExe" ] || [ ! -f "$plugin" ]; }; }; then

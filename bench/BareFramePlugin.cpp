@@ -3,8 +3,8 @@
 // frame for less, so the bench reports every module as a multiple of it.
 #include "plugin/Lifecycle.h"
 #include "plugin/PluginEntry.h"
+#include "scenes/FramePresenter.h"
 #include "scenes/Gl.h"
-#include "window/RenderContext.h"
 
 // The Rectangles module's set-up (a quadric, no texture); a paint of the
 // window draws that scene, which an unpaced run sees only as it starts.
@@ -18,7 +18,7 @@ void ConfigBare(VisModule*) {}
 int RenderBare(VisModule*)
 {
     // After ESC the context is gone, as in the real modules.
-    if (renderContext) {
+    if (HasFramePresenter()) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         PresentFrame();
     }

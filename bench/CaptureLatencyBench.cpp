@@ -2,8 +2,8 @@
 // played into the default output through a low-latency stream, and the time
 // from when the server is due to play it to when the frame loop's copy of
 // the newest samples first holds it is measured. Prints figures; asserts nothing.
-#include "host/SampleBytes.h"
-#include "native/PulseCapture.h"
+#include "audio/SampleBytes.h"
+#include "linux-program/PulseCapture.h"
 
 #include <pulse/simple.h>
 

@@ -4,7 +4,7 @@
 #include "scenes/LevelMeter.h"
 #include "scenes/Scenes.h"
 #include "settings/Settings.h"
-#include "tests/native/GlRecorder.h"
+#include "glrecorder/GlRecorder.h"
 
 #include <benchmark/benchmark.h>
 

@@ -11,7 +11,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
 runs=${2:-3}
-"$here/cmake/deps.sh"
+"$here/setup/deps.sh"
 [ -f "$here/dist/brimhost.exe" ] && [ -x "$here/dist/brimwave" ] || "$here/build.sh" >/dev/null
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
@@ -19,7 +19,7 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimbench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-"$here/cmake/make-song.sh" "$work/song.wav" "$seconds"
+"$here/tools/make-song.sh" "$work/song.wav" "$seconds"
 
 # Runs a command; prints "wall user+system" seconds of it and its children.
 timed() {

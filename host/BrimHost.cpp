@@ -1,13 +1,14 @@
 // brimhost: stands in for the player. Loads a visualization plug-in, runs one
 // of its modules on one thread as the player does, and can save the frames.
-#include "host/AudioClock.h"
+#include "audio/AudioClock.h"
+#include "audio/SampleBytes.h"
+#include "audio/SignalSource.h"
+#include "cli/Failure.h"
+#include "files/ImageFile.h"
 #include "host/FrameCapture.h"
 #include "host/FrameSink.h"
 #include "host/HostOptions.h"
-#include "host/ImageFile.h"
 #include "host/LoopbackCapture.h"
-#include "host/SampleBytes.h"
-#include "host/SignalSource.h"
 #include "host/SystemError.h"
 #include "host/Utf8Path.h"
 #include "host/Viewer.h"
@@ -64,12 +65,36 @@ struct Capture {
     long written = 0;
 };
 
-int Fail(int code, const std::string& message)
+// The viewer started without a console shows its failures in a box as well.
+void ShowFailureBox(const std::string& message)
 {
-    std::fprintf(stderr, "brimhost: %s\n", message.c_str());
     if (viewer && !HasConsoleOutput())
         MessageBoxW(nullptr, WidePath(message).c_str(), L"Brimwave", MB_OK | MB_ICONERROR);
-    return code;
+}
+
+// The block a frame shows, on the clock of the run's pacing.
+long long BlockStart(const HostOptions& options, double renderFps, int latencyMs, int rate, long frame, double elapsed)
+{
+    switch (options.pacing) {
+    case Pacing::Unpaced: return UnpacedBlockStart(frame);
+    case Pacing::Offline: return OfflineBlockStart(frame, renderFps, rate);
+    case Pacing::ModuleDelay:
+    case Pacing::TargetFps: break;
+    }
+    return PacedBlockStart(elapsed, latencyMs, rate);
+}
+
+// When the next frame is due: the module's delay after this one ends, as
+// the player sleeps, or on the --fps schedule; at once otherwise.
+double NextDue(const HostOptions& options, int delayMs, double due, double now)
+{
+    switch (options.pacing) {
+    case Pacing::ModuleDelay: return NextFrameDue(now, now, delayMs / 1000.0);
+    case Pacing::TargetFps: return NextFrameDue(due, now, 1.0 / options.fps);
+    case Pacing::Unpaced:
+    case Pacing::Offline: break;
+    }
+    return now;
 }
 
 double Seconds()
@@ -248,11 +273,10 @@ const char* EndText(RunEnd end)
 // Between frames the loop waits on messages rather than sleeping.
 int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source, Capture& capture)
 {
-    HostOptions clock = options;
-    clock.renderFps = OfflineRenderFps(options.renderFps, module->delayMs);
+    const double renderFps = OfflineRenderFps(options.renderFps, module->delayMs);
     const bool offline = options.pacing == Pacing::Offline;
     const long audioFrames = offline && source.kind == SignalKind::WavFile
-                                 ? OfflineFrameCount(clock.renderFps, source.wav.format.frameCount, source.rate)
+                                 ? OfflineFrameCount(renderFps, source.wav.format.frameCount, source.rate)
                                  : 0;
     std::int16_t left[blockSamples];
     std::int16_t right[blockSamples];
@@ -289,7 +313,7 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
         }
         const double now = Seconds() - start;
         // An offline render's time is the audio's, not the wall clock's.
-        if (options.seconds > 0 && (offline ? frames / clock.renderFps : now) >= options.seconds) {
+        if (options.seconds > 0 && (offline ? frames / renderFps : now) >= options.seconds) {
             end = RunEnd::TimeLimit;
             break;
         }
@@ -303,7 +327,7 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
         }
         if (options.listen) {
             ListenBlock(listening, module->latencyMs, Seconds(), left, right);
-        } else if (!FillBlock(source, FrameBlockStart(clock, module->latencyMs, source.rate, frames, now), left, right)) {
+        } else if (!FillBlock(source, BlockStart(options, renderFps, module->latencyMs, source.rate, frames, now), left, right)) {
             end = RunEnd::AudioUnreadable;
             break;
         }
@@ -330,7 +354,7 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
             end = RunEnd::FrameLimit;
             break;
         }
-        due = NextFrameDue(clock, module->delayMs, due, Seconds() - start);
+        due = NextDue(options, module->delayMs, due, Seconds() - start);
     }
     const double elapsed = Seconds() - start;
     const bool snapshotFailed = !options.snapshotPath.empty() && !SaveSnapshot(options.snapshotPath, capture.window);
@@ -492,6 +516,7 @@ int Run(HostOptions options)
 // file system whatever characters it holds.
 int wmain(int argc, wchar_t** argv)
 {
+    SetFailureReport("brimhost", ShowFailureBox);
     std::vector<std::string> arguments(static_cast<std::size_t>(argc));
     std::transform(argv, argv + argc, arguments.begin(), Utf8Text);
     std::vector<const char*> pointers;

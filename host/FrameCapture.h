@@ -1,7 +1,7 @@
 // Finding the plug-in's window and copying what it shows.
 #pragma once
 
-#include "host/ImageFile.h"
+#include "files/ImageFile.h"
 
 #include <windows.h>
 

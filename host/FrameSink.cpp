@@ -1,14 +1,12 @@
 #include "host/FrameSink.h"
 
+#include "frame/ReadBack.h"
 #include "host/FrameCapture.h"
 #include "host/ImportPatch.h"
 #include "host/SystemError.h"
 #include "host/Utf8Path.h"
 
-#include <GL/gl.h>
-
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -21,7 +19,6 @@ struct Sink {
     HWND window = nullptr;
     int width = 0;
     int height = 0;
-    std::vector<unsigned char> bottomUp;  // as GL reads it
     std::vector<unsigned char> frame;     // top row first, as written
     bool wanted = false;                  // inside a Render call
     bool caught = false;                  // the Render call presented a GL frame
@@ -47,14 +44,8 @@ void ReadBackBuffer()
     if (!sink.wanted || sink.caught || wglGetCurrentContext() == nullptr)
         return;
     const double start = Seconds();
-    while (glGetError() != GL_NO_ERROR) {
-    }
-    glReadPixels(0, 0, sink.width, sink.height, GL_BGRA_EXT, GL_UNSIGNED_BYTE, sink.bottomUp.data());
-    if (glGetError() != GL_NO_ERROR)
+    if (!ReadBackFrame(sink.width, sink.height, bgraPixels, sink.frame.data()))
         return;
-    const std::size_t row = 4 * static_cast<std::size_t>(sink.width);
-    for (int y = 0; y < sink.height; ++y)
-        std::memcpy(&sink.frame[row * y], &sink.bottomUp[row * (sink.height - 1 - y)], row);
     sink.caught = true;
     sink.stats.readSeconds += Seconds() - start;
 }
@@ -120,7 +111,6 @@ bool OpenFrameSink(const std::string& path, HMODULE plugin, HWND window, int wid
     sink.width = width;
     sink.height = height;
     const std::size_t bytes = 4 * static_cast<std::size_t>(width) * height;
-    sink.bottomUp.assign(bytes, 0);
     sink.frame.assign(bytes, 0);
     sink.stats = FrameSinkStats();
     sink.swapBuffers = reinterpret_cast<SwapFunction>(

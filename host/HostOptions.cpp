@@ -1,5 +1,7 @@
 #include "host/HostOptions.h"
 
+#include "cli/OptionNumbers.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -8,48 +10,6 @@
 #include <cstring>
 
 namespace {
-
-bool ParseLong(const char* text, long minimum, long maximum, long& value)
-{
-    if (*text == '\0')
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const long parsed = std::strtol(text, &end, 10);
-    if (*end != '\0' || errno == ERANGE || parsed < minimum || parsed > maximum)
-        return false;
-    value = parsed;
-    return true;
-}
-
-bool ParseDouble(const char* text, double minimum, double maximum, double& value)
-{
-    if (*text == '\0')
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    const double parsed = std::strtod(text, &end);
-    if (*end != '\0' || errno == ERANGE || !std::isfinite(parsed) || parsed < minimum || parsed > maximum)
-        return false;
-    value = parsed;
-    return true;
-}
-
-// "640x480", both sides 1..8192.
-bool ParseSize(const char* text, int& width, int& height)
-{
-    const char* cross = std::strchr(text, 'x');
-    if (cross == nullptr)
-        return false;
-    const std::string widthText(text, cross);
-    long w = 0;
-    long h = 0;
-    if (!ParseLong(widthText.c_str(), 1, 8192, w) || !ParseLong(cross + 1, 1, 8192, h))
-        return false;
-    width = static_cast<int>(w);
-    height = static_cast<int>(h);
-    return true;
-}
 
 bool ParseFormat(const char* text, HostOptions& options)
 {
@@ -193,7 +153,7 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOpti
                 return fail(bad + " (frames per second, " + Number(minRenderFps) + " to " + Number(maxFps) + ")");
             offline = true;
         } else if (name == "--size") {
-            if (!ParseSize(value, options.width, options.height))
+            if (!ParseSize(value, 8192, options.width, options.height))
                 return fail(bad + " (WIDTHxHEIGHT, each 1 to 8192)");
         } else if (name == "--capture") {
             if (*value == '\0')

@@ -2,19 +2,17 @@
 // where the frames go.
 #pragma once
 
+#include "audio/SignalSource.h"
+#include "cli/ExitCodes.h"
+
 #include <string>
 
-// Exit codes, one per kind of failure, so scripts and tests can tell them apart.
+// The host's own kinds of failure, besides the shared ones.
 enum HostExitCode {
-    exitOk = 0,
-    exitUsage = 1,          // unknown option or bad value
     exitLoadFailed = 2,     // the DLL could not be loaded
     exitNoExport = 3,       // no winampVisGetHeader
     exitBadHeader = 4,      // null header or a version other than 0x101
     exitBadModule = 5,      // the getter gave no record for the index
-    exitInitFailed = 6,     // Init returned non-zero
-    exitBadWav = 7,         // the --wav file could not be used
-    exitCaptureFailed = 8,  // no window to capture or a frame could not be written
     exitHostWindow = 9,     // the host's own window could not be made
     exitNoAudio = 10,       // --listen or --list-devices found no audio endpoint
 };
@@ -24,12 +22,6 @@ enum class Pacing {
     TargetFps,    // sleep until the next frame's deadline
     Unpaced,      // no sleep at all, for measuring
     Offline,      // as fast as it goes on a virtual clock, for making videos
-};
-
-enum class SignalKind {
-    Synthesized,
-    Silence,
-    WavFile,
 };
 
 struct HostOptions {

@@ -3,7 +3,7 @@
 // that records the output. Faults of the device reopen it; none ends the run.
 #pragma once
 
-#include "host/CaptureBuffer.h"
+#include "audio/CaptureBuffer.h"
 
 #include <cstdint>
 #include <string>

@@ -1,11 +1,10 @@
 #include "plugin/Lifecycle.h"
 
+#include "frame/FrameStep.h"
 #include "plugin/PluginEntry.h"
-#include "scenes/LevelMeter.h"
-#include "scenes/Scenes.h"
 #include "settings/ConfigDialogs.h"
+#include "settings/Modules.h"
 #include "settings/SettingsStore.h"
-#include "window/RenderContext.h"
 #include "window/VisWindow.h"
 
 #include <commctrl.h>
@@ -31,14 +30,6 @@ void ShowInitError(const VisModule& module, const char* text)
     MessageBoxA(module.hostWindow, text, "Error", MB_OK);
 }
 
-// After ESC or a closed window there is no context: measure, draw nothing.
-int RenderFrame(const VisModule& module, const SceneModule& scene)
-{
-    MeasureLevels(module, scene.meter);
-    if (renderContext)
-        scene.draw();
-    return 0;
-}
 
 }  // namespace
 
@@ -80,17 +71,20 @@ int InitModule(VisModule* module)
 
 int RenderRectangles(VisModule* module)
 {
-    return RenderFrame(*module, sceneModules[rectanglesModule]);
+    StepFrame(*module, rectanglesModule);
+    return 0;
 }
 
 int RenderSpheres(VisModule* module)
 {
-    return RenderFrame(*module, sceneModules[spheresModule]);
+    StepFrame(*module, spheresModule);
+    return 0;
 }
 
 int RenderTexture(VisModule* module)
 {
-    return RenderFrame(*module, sceneModules[textureModule]);
+    StepFrame(*module, textureModule);
+    return 0;
 }
 
 void QuitModule(VisModule* module)

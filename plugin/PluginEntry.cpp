@@ -1,7 +1,7 @@
 #include "plugin/PluginEntry.h"
 
 #include "plugin/Lifecycle.h"
-#include "scenes/Scenes.h"
+#include "settings/Modules.h"
 
 #include <array>
 
@@ -11,7 +11,7 @@ namespace {
 
 constexpr VisModule MakeModule(int index, RenderEntry render)
 {
-    return ::MakeModule(sceneModules[index].description, ConfigModule, InitModule, render, QuitModule);
+    return ::MakeModule(moduleNames[index], ConfigModule, InitModule, render, QuitModule);
 }
 
 std::array<VisModule, moduleCount> modules = {

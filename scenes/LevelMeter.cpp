@@ -53,3 +53,9 @@ void MeasureLevels(const VisModule& module, const MeterConstants& constants)
         FollowPeak(channel, constants);
     }
 }
+
+void StartLevelMeter()
+{
+    settings.fallStep = settings.fallspeed * 0.001f;
+    channelLevels.peak = {2.0f, 2.0f};
+}

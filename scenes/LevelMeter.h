@@ -32,3 +32,7 @@ constexpr MeterConstants spheresMeter = {2.0f, FallVariant::TakePeakThenDrop, 0.
 constexpr MeterConstants textureMeter = {255.0f, FallVariant::TakePeakThenDrop, 0.04f};
 
 void MeasureLevels(const VisModule& module, const MeterConstants& constants);
+
+// A module's start, before its first frame: the fall step derived from the
+// settings and both held peaks at 2.0.
+void StartLevelMeter();

@@ -1,6 +1,6 @@
 #include "scenes/Scenes.h"
 
-#include "scenes/FrameOutput.h"
+#include "scenes/FramePresenter.h"
 #include "scenes/Gl.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneState.h"

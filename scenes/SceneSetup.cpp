@@ -1,9 +1,7 @@
 #include "scenes/SceneSetup.h"
 
 #include "scenes/CheckerTexture.h"
-#include "scenes/FrameOutput.h"
 #include "scenes/Gl.h"
-#include "scenes/LevelMeter.h"
 #include "scenes/Projection.h"
 #include "scenes/Scenes.h"
 #include "settings/Settings.h"
@@ -22,8 +20,6 @@ int DrawableHeight(int height)
 
 void SetupCommonState(int width, int height)
 {
-    settings.fallStep = settings.fallspeed * 0.001f;
-    channelLevels.peak = {2.0f, 2.0f};
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClearDepth(1.0);
     glDepthFunc(GL_LEQUAL);

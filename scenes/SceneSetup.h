@@ -2,9 +2,14 @@
 // context is current.
 #pragma once
 
-// Settles the derived settings and the meter's peaks, the projection for a
-// drawable of width x height, and the module's own state: the checker texture
-// for the Texture module, the quadric for the others.
+#include "scenes/Gl.h"
+
+// Made by the set-up for every module but the Texture one; null when there
+// is none to draw with.
+extern GLUquadric* sphereQuadric;
+
+// The projection for a drawable of width x height, and the module's own
+// state: the checker texture for the Texture module, the quadric for the others.
 void SetupScene(int module, int width, int height);
 
 // The viewport and projection for a drawable of the new size.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "scenes/LevelMeter.h"
+#include "settings/Modules.h"
 
 #include <array>
 
@@ -10,22 +11,14 @@ void DrawRectanglesScene();
 void DrawSpheresScene();
 void DrawTextureScene();
 
-// Module indices, in the order the player is offered them.
-enum ModuleIndex : int {
-    rectanglesModule,
-    spheresModule,
-    textureModule,
-    moduleCount,
-};
-
 struct SceneModule {
-    const char* description;  // module name, window title, settings section
     MeterConstants meter;
     void (*draw)();
 };
 
+// Indexed by ModuleIndex.
 inline constexpr std::array<SceneModule, moduleCount> sceneModules = {{
-    {"Rectangles", rectanglesMeter, DrawRectanglesScene},
-    {"Spheres", spheresMeter, DrawSpheresScene},
-    {"Rectangle/Texture(prelim)", textureMeter, DrawTextureScene},
+    {rectanglesMeter, DrawRectanglesScene},
+    {spheresMeter, DrawSpheresScene},
+    {textureMeter, DrawTextureScene},
 }};

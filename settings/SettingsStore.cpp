@@ -1,6 +1,6 @@
 #include "settings/SettingsStore.h"
 
-#include "scenes/Scenes.h"
+#include "settings/Modules.h"
 #include "settings/Settings.h"
 #include "settings/SettingsKeys.h"
 

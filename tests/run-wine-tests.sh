@@ -10,7 +10,7 @@ export WINEPREFIX="$build/wineprefix" WINEARCH=win32 WINEDEBUG=-all
 # a menu entry into this machine's desktop, and the builder, started in the
 # plug-in folder, keeps that folder from being deleted while it runs.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-# Tells the tests when the 32-bit side runs under qemu (cmake/i386-emulation.sh),
+# Tells the tests when the 32-bit side runs under qemu (setup/i386-emulation.sh),
 # where a program also takes several times longer.
 export BRIM_TEST_TIMEOUT=300
 if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then

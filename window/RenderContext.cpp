@@ -1,5 +1,7 @@
 #include "window/RenderContext.h"
 
+#include "scenes/FramePresenter.h"
+#include "scenes/LevelMeter.h"
 #include "scenes/SceneSetup.h"
 
 HDC windowDC = nullptr;
@@ -27,6 +29,12 @@ constexpr PIXELFORMATDESCRIPTOR pixelFormat = {
     0, 0, 0,                                                     // dwLayerMask, dwVisibleMask, dwDamageMask
 };
 static_assert(sizeof(pixelFormat) == 40);
+
+void SwapWindowBuffers()
+{
+    glFinish();
+    SwapBuffers(windowDC);
+}
 
 void ReportSetupFailure(HDC dc, const char* text)
 {
@@ -75,12 +83,15 @@ bool CreateRenderContext(HWND window, int module)
     GetClientRect(window, &client);
     clientWidth = client.right;
     clientHeight = client.bottom;
+    StartLevelMeter();
     SetupScene(module, clientWidth, clientHeight);
+    SetFramePresenter(SwapWindowBuffers);
     return true;
 }
 
 void ReleaseRenderContext()
 {
+    SetFramePresenter(nullptr);
     ReleaseScene();
     if (renderContext) {
         wglMakeCurrent(windowDC, nullptr);
@@ -90,9 +101,3 @@ void ReleaseRenderContext()
     PostQuitMessage(0);
 }
 
-// glFinish, then the buffer swap on windowDC.
-void PresentFrame()
-{
-    glFinish();
-    SwapBuffers(windowDC);
-}

@@ -1,7 +1,6 @@
-// The window's OpenGL rendering context; presents the scenes' frames.
+// The window's OpenGL rendering context, which the scenes' frames are
+// presented to while it lives.
 #pragma once
-
-#include "scenes/FrameOutput.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "window/VisWindow.h"
 
 #include "scenes/SceneSetup.h"
-#include "scenes/Scenes.h"
+#include "frame/FrameStep.h"
 #include "settings/ScaleKeys.h"
 #include "settings/Settings.h"
 #include "window/FullScreen.h"
@@ -86,8 +86,7 @@ LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam)
 
 LRESULT OnPaint(HWND window)
 {
-    if (renderContext)
-        sceneModules[windowModule].draw();
+    RedrawFrame(windowModule);
     ValidateRect(window, nullptr);
     return 0;
 }

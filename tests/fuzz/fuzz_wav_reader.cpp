@@ -1,6 +1,6 @@
 // Any bytes as a WAV file: the reader refuses them with a message or reads
 // every block the host may ask for, inside, across and past the data.
-#include "host/WavReader.h"
+#include "audio/WavReader.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 #include <sys/mman.h>

@@ -6,7 +6,7 @@
 // writes config-rectangles.bmp, config-spheres.bmp and config-texture.bmp.
 // Not a test: it makes the pictures in docs/, which are these files
 // converted to PNG.
-#include "host/ImageFile.h"
+#include "files/ImageFile.h"
 #include "player/VisModule.h"
 
 #include <windows.h>

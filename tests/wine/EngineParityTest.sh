@@ -23,7 +23,7 @@ if [ ! -x "$brimwave" ]; then
     cmake --build "$here/build/native" -j2 --target brimwave >/dev/null
 fi
 
-"$here/cmake/make-song.sh" "$work/song.wav" 2
+"$here/tools/make-song.sh" "$work/song.wav" 2
 mkdir "$work/plugin"
 cp "$plugin" "$work/plugin/vis_brim.dll"
 # Settings away from the defaults, so that both engines must read them.

@@ -1,0 +1,198 @@
+// brimwave: the three modules as a program of their own, showing what the
+// desktop plays, or drawing a song's video offline.
+#include "audio/AudioClock.h"
+#include "audio/SampleBytes.h"
+#include "linux-program/OfflineRender.h"
+#include "linux-program/ProgramOptions.h"
+#include "linux-program/PulseCapture.h"
+#include "linux-program/SdlWindow.h"
+#include "cli/Failure.h"
+#include "files/ImageFile.h"
+#include "frame/FrameStep.h"
+#include "frame/ReadBack.h"
+#include "player/VisModule.h"
+#include "scenes/FramePresenter.h"
+#include "scenes/LevelMeter.h"
+#include "scenes/SceneSetup.h"
+#include "settings/Modules.h"
+#include "settings/SettingsFile.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Read back at every present when a snapshot is wanted; the last one is saved.
+bool keepFrames = false;
+RgbImage lastFrame;
+
+void KeepFrame()
+{
+    const int width = DrawableWidth();
+    const int height = DrawableHeight();
+    lastFrame.width = width;
+    lastFrame.height = height;
+    lastFrame.pixels.resize(static_cast<std::size_t>(width) * height * 3);
+    ReadBackFrame(width, height, GL_RGB, lastFrame.pixels.data());
+}
+
+void PresentToWindow()
+{
+    glFinish();
+    if (keepFrames)
+        KeepFrame();
+    SwapSdlWindow();
+}
+
+int ListModules()
+{
+    for (int i = 0; i < moduleCount; ++i)
+        std::printf("%d %s\n", i, moduleNames[i]);
+    return exitOk;
+}
+
+int ListSources()
+{
+    std::vector<PulseSource> sources;
+    std::string error;
+    if (!ListPulseSources(sources, error))
+        return Fail(exitAudio, error);
+    for (const PulseSource& source : sources)
+        std::printf("%s\t%s\n", source.name.c_str(), source.description.c_str());
+    return exitOk;
+}
+
+enum class RunEnd {
+    Quit,
+    NextModule,
+    TimeUp,
+    AudioEnded,
+};
+
+struct LiveRun {
+    Clock::time_point start;
+    double seconds;  // 0: no limit
+    std::string audioError;
+};
+
+// One module in its window, frame after frame at the module's pace, until a
+// key, the clock or the audio ends it.
+RunEnd RunModule(int module, LiveRun& run)
+{
+    VisModule record = MakeModule(moduleNames[module], nullptr, nullptr, nullptr, nullptr);
+    std::array<std::int16_t, blockSamples> left;
+    std::array<std::int16_t, blockSamples> right;
+    double due = SecondsSince(run.start);
+    for (;;) {
+        switch (HandleWindowEvents()) {
+        case WindowAction::Quit: return RunEnd::Quit;
+        case WindowAction::NextModule: return RunEnd::NextModule;
+        case WindowAction::None: break;
+        }
+        if (run.seconds > 0 && SecondsSince(run.start) >= run.seconds)
+            return RunEnd::TimeUp;
+        if (!LatestBlock(left.data(), right.data(), run.audioError))
+            return RunEnd::AudioEnded;
+        std::string source;
+        if (TakeSourceChange(source))
+            std::fprintf(stderr, "brimwave: the default output changed: recording %s\n", source.c_str());
+        WriteRecordBytes(left.data(), right.data(), record);
+        StepFrame(record, module);
+        due = NextFrameDue(due, SecondsSince(run.start), record.delayMs / 1000.0);
+        std::this_thread::sleep_for(std::chrono::duration<double>(due - SecondsSince(run.start)));
+    }
+}
+
+int RunLive(const ProgramOptions& options)
+{
+    std::string source = options.listen;
+    std::string error;
+    if (source.empty() && !DefaultMonitorSource(source, error))
+        return Fail(exitAudio, error);
+    // Without --listen the recording follows the desktop's choice of output.
+    if (!StartCapture(source, options.listen.empty(), error))
+        return Fail(exitAudio, error);
+
+    keepFrames = !options.snapshotPath.empty();
+    SetFramePresenter(PresentToWindow);
+    const std::string settingsPath = options.settingsPath.empty() ? DefaultSettingsPath() : options.settingsPath;
+    int module = options.module >= 0 ? options.module : LoadLastModule(settingsPath, rectanglesModule);
+    if (module < 0 || module >= moduleCount)
+        module = rectanglesModule;
+    LiveRun run = {Clock::now(), options.seconds, {}};
+    int code = exitOk;
+    for (RunEnd end = RunEnd::NextModule; end == RunEnd::NextModule;) {
+        LoadSettingsFile(settingsPath, module);
+        if (!OpenSdlWindow(moduleNames[module], error)) {
+            code = Fail(exitInitFailed, error);
+            break;
+        }
+        StartLevelMeter();
+        SetupScene(module, DrawableWidth(), DrawableHeight());
+        end = RunModule(module, run);
+        ReleaseScene();
+        CloseSdlWindow();
+        SaveSettingsFile(settingsPath, module);
+        SaveLastModule(settingsPath, module);
+        if (end == RunEnd::AudioEnded)
+            code = Fail(exitAudio, run.audioError);
+        if (end == RunEnd::NextModule)
+            module = (module + 1) % moduleCount;
+    }
+    StopCapture();
+    SDL_Quit();
+
+    if (keepFrames && code != exitInitFailed &&
+        (lastFrame.width == 0 || !WriteBinaryFile(options.snapshotPath, EncodePng(lastFrame))))
+        return Fail(exitCaptureFailed, "cannot write the snapshot " + options.snapshotPath);
+    return code;
+}
+
+int RenderOffline(const ProgramOptions& options)
+{
+    OfflineOptions offline;
+    offline.module = options.module >= 0 ? options.module : rectanglesModule;
+    offline.wavPath = options.renderPath;
+    offline.rawVideoPath = options.rawVideoPath;
+    offline.pixelFormat = options.yuv420p ? RawPixelFormat::Yuv420p : RawPixelFormat::Bgr0;
+    offline.renderFps = options.renderFps;
+    offline.width = options.width;
+    offline.height = options.height;
+    offline.settingsPath = options.settingsPath.empty() ? DefaultSettingsPath() : options.settingsPath;
+    return RunOfflineRender(offline);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    SetFailureReport("brimwave");
+    ProgramOptions options;
+    std::string error;
+    if (!ParseProgramOptions(argc, argv, options, error))
+        return Fail(exitUsage, error + " (see --help)");
+    if (options.help) {
+        std::fputs(ProgramUsage(), stdout);
+        return exitOk;
+    }
+    if (options.list)
+        return ListModules();
+    if (options.listSources)
+        return ListSources();
+    if (!options.renderPath.empty())
+        return RenderOffline(options);
+    return RunLive(options);
+}

@@ -1,0 +1,141 @@
+#include "linux-program/ProgramOptions.h"
+
+#include "cli/OptionNumbers.h"
+#include "settings/Modules.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <strings.h>
+
+namespace {
+
+constexpr double maxSeconds = 86400.0;
+constexpr double maxFps = 1000.0;
+constexpr int maxSide = 8192;
+
+bool IsValueOption(const std::string& name)
+{
+    for (const char* option : {"--module", "--listen", "--seconds", "--snapshot", "--settings", "--render", "--raw-video",
+                               "--pixel-format", "--render-fps", "--size"})
+        if (name == option)
+            return true;
+    return false;
+}
+
+bool EndsWithPng(const std::string& path)
+{
+    return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".png") == 0;
+}
+
+// Options whose value is any text but an empty one.
+struct TextOption {
+    const char* name;
+    std::string ProgramOptions::*field;
+    const char* what;
+};
+const TextOption textOptions[] = {
+    {"--listen", &ProgramOptions::listen, "a PulseAudio source name"},
+    {"--settings", &ProgramOptions::settingsPath, "a plugin.ini file"},
+    {"--render", &ProgramOptions::renderPath, "a WAV file"},
+    {"--raw-video", &ProgramOptions::rawVideoPath, "a file, a FIFO or - for standard output"},
+};
+
+// Takes the option's value; false with the message when it is bad.
+bool TakeValue(const std::string& name, const char* value, ProgramOptions& options, std::string& error)
+{
+    const std::string bad = "bad value '" + std::string(value) + "' for " + name;
+    for (const TextOption& text : textOptions) {
+        if (name != text.name)
+            continue;
+        if (*value == '\0')
+            return error = bad + " (" + text.what + ")", false;
+        options.*text.field = value;
+        return true;
+    }
+    if (name == "--module") {
+        if (!ParseInt(value, 0, moduleCount - 1, options.module))
+            return error = bad + " (0, 1 or 2)", false;
+    } else if (name == "--seconds") {
+        if (!ParseDouble(value, 0.001, maxSeconds, options.seconds))
+            return error = bad + " (seconds, 0.001 to 86400)", false;
+    } else if (name == "--snapshot") {
+        if (!EndsWithPng(value))
+            return error = bad + " (a .png file)", false;
+        options.snapshotPath = value;
+    } else if (name == "--pixel-format") {
+        if (std::strcmp(value, "bgr0") != 0 && std::strcmp(value, "yuv420p") != 0)
+            return error = bad + " (bgr0 or yuv420p)", false;
+        options.yuv420p = std::strcmp(value, "yuv420p") == 0;
+    } else if (name == "--render-fps") {
+        if (!ParseDouble(value, 0.01, maxFps, options.renderFps))
+            return error = bad + " (frames per second, 0.01 to 1000)", false;
+    } else if (name == "--size") {
+        if (!ParseSize(value, maxSide, options.width, options.height))
+            return error = bad + " (WIDTHxHEIGHT, each 1 to 8192)", false;
+    } else {
+        return error = "unknown option '" + name + "'", false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseProgramOptions(int argc, const char* const* argv, ProgramOptions& options, std::string& error)
+{
+    bool renderOnly = false;  // an option that only an offline render uses
+    for (int i = 1; i < argc; ++i) {
+        const std::string name = argv[i];
+        if (name == "--help" || name == "-h")
+            options.help = true;
+        else if (name == "--list")
+            options.list = true;
+        else if (name == "--list-sources")
+            options.listSources = true;
+        else if (i + 1 >= argc)
+            return error = (IsValueOption(name) ? "option '" + name + "' needs a value" : "unknown option '" + name + "'"), false;
+        else if (!TakeValue(name, argv[++i], options, error))
+            return false;
+        renderOnly = renderOnly || name == "--raw-video" || name == "--pixel-format" || name == "--render-fps" ||
+                     name == "--size";
+    }
+    if (options.renderPath.empty() != options.rawVideoPath.empty())
+        return error = "--render and --raw-video go together", false;
+    if (renderOnly && options.renderPath.empty())
+        return error = "--raw-video, --pixel-format, --render-fps and --size belong to --render", false;
+    if (!options.renderPath.empty() && (!options.listen.empty() || !options.snapshotPath.empty() || options.seconds > 0))
+        return error = "--listen, --seconds and --snapshot belong to a live run, not to --render", false;
+    return true;
+}
+
+const char* ProgramUsage()
+{
+    return "Usage: brimwave [options]\n"
+           "Shows one of Brimwave's three visualizations of what the desktop plays.\n"
+           "\n"
+           "  --list               list the modules and end\n"
+           "  --module N           show module N (0, 1 or 2); default: the one shown last,\n"
+           "                       Rectangles for --render\n"
+           "  --listen SOURCE      record this PulseAudio source instead of the monitor of\n"
+           "                       the default output\n"
+           "  --list-sources       list the PulseAudio sources and end\n"
+           "  --seconds S          end after S seconds\n"
+           "  --snapshot FILE.png  save the last frame shown\n"
+           "  --settings FILE      the settings file, instead of\n"
+           "                       $XDG_CONFIG_HOME/brimwave/plugin.ini (~/.config/brimwave/)\n"
+           "  --render SONG.wav --raw-video PATH|-  [--render-fps F] [--size WxH]\n"
+           "                       draw the song's video offline, without a display, as raw\n"
+           "                       BGR0 frames (- is standard output); F defaults to the\n"
+           "                       module's pace, 40, and the size to 640x480\n"
+           "  --pixel-format yuv420p  write the raw frames as an H.264 encoder takes them\n"
+           "  --help               show this text\n"
+           "\n"
+           "Keys: M next module, HOME more sensitive, END less sensitive, ESC quit;\n"
+           "double-click for full screen on the window's monitor and back.\n"
+           "\n"
+           "Exit codes: 0 done, 1 bad command line, 2 PulseAudio (no server, source or\n"
+           "stream), 6 no window or GL context, 7 the song cannot be used, 8 the\n"
+           "snapshot or the video cannot be written.\n";
+}

@@ -1,0 +1,74 @@
+// The native program's command line: what each option sets, and the
+// refusals a user sees.
+#include "linux-program/ProgramOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+bool Parse(std::vector<const char*> arguments, ProgramOptions& options, std::string& error)
+{
+    arguments.insert(arguments.begin(), "brimwave");
+    return ParseProgramOptions(static_cast<int>(arguments.size()), arguments.data(), options, error);
+}
+
+TEST(ProgramOptions, LiveAndRenderRuns)
+{
+    ProgramOptions live;
+    std::string error;
+    ASSERT_TRUE(Parse({"--module", "2", "--listen", "spk.monitor", "--seconds", "1.5", "--snapshot", "a.PNG"}, live,
+                      error))
+        << error;
+    EXPECT_EQ(live.module, 2);
+    EXPECT_EQ(live.listen, "spk.monitor");
+    EXPECT_EQ(live.seconds, 1.5);
+    EXPECT_EQ(live.snapshotPath, "a.PNG");
+
+    ProgramOptions render;
+    ASSERT_TRUE(Parse({"--render", "s.wav", "--raw-video", "-", "--size", "320x240", "--render-fps", "25",
+                       "--pixel-format", "yuv420p"},
+                      render, error))
+        << error;
+    EXPECT_EQ(render.renderPath, "s.wav");
+    EXPECT_EQ(render.rawVideoPath, "-");
+    EXPECT_EQ(render.width, 320);
+    EXPECT_EQ(render.height, 240);
+    EXPECT_EQ(render.renderFps, 25.0);
+    EXPECT_TRUE(render.yuv420p);
+
+    ProgramOptions none;
+    ASSERT_TRUE(Parse({}, none, error));
+    EXPECT_EQ(none.module, -1) << "the module shown last";
+}
+
+struct Refusal {
+    std::vector<const char*> arguments;
+    const char* message;
+};
+
+TEST(ProgramOptions, RefusesWithTheReason)
+{
+    const Refusal refusals[] = {
+        {{"--module", "3"}, "bad value '3' for --module (0, 1 or 2)"},
+        {{"--module"}, "option '--module' needs a value"},
+        {{"--speed", "2"}, "unknown option '--speed'"},
+        {{"stray"}, "unknown option 'stray'"},
+        {{"--seconds", "0"}, "bad value '0' for --seconds"},
+        {{"--snapshot", "a.bmp"}, "(a .png file)"},
+        {{"--render", "s.wav"}, "--render and --raw-video go together"},
+        {{"--size", "10x10"}, "--raw-video, --pixel-format, --render-fps and --size belong to --render"},
+        {{"--render", "s.wav", "--raw-video", "-", "--pixel-format", "rgb24"}, "bad value 'rgb24' for --pixel-format"},
+        {{"--render", "s.wav", "--raw-video", "-", "--size", "10x0"}, "bad value '10x0' for --size"},
+        {{"--render", "s.wav", "--raw-video", "-", "--seconds", "2"}, "belong to a live run"},
+    };
+    for (const Refusal& refusal : refusals) {
+        ProgramOptions options;
+        std::string error;
+        EXPECT_FALSE(Parse(refusal.arguments, options, error)) << refusal.message;
+        EXPECT_NE(error.find(refusal.message), std::string::npos) << error;
+    }
+}
+
+}  // namespace
