@@ -32,6 +32,24 @@ bool WideSection(const VisModule* module, wchar_t (&section)[sectionSize])
     return MultiByteToWideChar(CP_ACP, 0, module->description, -1, section, sectionSize) != 0;
 }
 
+// Hands each key the module keeps, with its field, to `visit` once the file
+// and the section are known; nothing when they are not.
+template <typename Visit>
+void ForEachKey(const VisModule* module, int moduleIndex, Visit visit)
+{
+    wchar_t path[iniPathSize];
+    wchar_t section[sectionSize];
+    if (!BuildIniPath(module, path) || !WideSection(module, section))
+        return;
+    for (const SettingsKey& key : settingsKeys) {
+        if (!KeyApplies(key, moduleIndex == spheresModule))
+            continue;
+        wchar_t name[keyNameSize];
+        WideKeyName(key, name);
+        visit(path, section, name, settings.*key.field);
+    }
+}
+
 }  // namespace
 
 bool BuildIniPath(const VisModule* module, wchar_t (&path)[iniPathSize])
@@ -55,32 +73,16 @@ bool BuildIniPath(const VisModule* module, wchar_t (&path)[iniPathSize])
 
 void LoadSettings(const VisModule* module, int moduleIndex)
 {
-    wchar_t path[iniPathSize];
-    wchar_t section[sectionSize];
-    if (!BuildIniPath(module, path) || !WideSection(module, section))
-        return;
-    for (const SettingsKey& key : settingsKeys) {
-        if (!KeyApplies(key, moduleIndex == spheresModule))
-            continue;
-        wchar_t name[keyNameSize];
-        WideKeyName(key, name);
-        settings.*key.field = static_cast<int>(GetPrivateProfileIntW(section, name, settings.*key.field, path));
-    }
+    ForEachKey(module, moduleIndex, [](const wchar_t* path, const wchar_t* section, const wchar_t* name, int& field) {
+        field = static_cast<int>(GetPrivateProfileIntW(section, name, field, path));
+    });
 }
 
 void SaveSettings(const VisModule* module, int moduleIndex)
 {
-    wchar_t path[iniPathSize];
-    wchar_t section[sectionSize];
-    if (!BuildIniPath(module, path) || !WideSection(module, section))
-        return;
-    for (const SettingsKey& key : settingsKeys) {
-        if (!KeyApplies(key, moduleIndex == spheresModule))
-            continue;
-        wchar_t name[keyNameSize];
-        WideKeyName(key, name);
+    ForEachKey(module, moduleIndex, [](const wchar_t* path, const wchar_t* section, const wchar_t* name, int& field) {
         wchar_t text[32];
-        wsprintfW(text, L"%d", settings.*key.field);
+        wsprintfW(text, L"%d", field);
         WritePrivateProfileStringW(section, name, text, path);
-    }
+    });
 }

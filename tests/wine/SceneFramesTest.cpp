@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace {
 
@@ -114,6 +115,18 @@ void ExpectOutline(const Area& found, const Outline& expected, const char* what)
     EXPECT_NEAR(found.bottom, expected.bottom, edgeTolerance) << "bottom edge";
 }
 
+using OutlineOf = Outline (*)(const Frame& frame, double x, double size);
+
+// The two shapes of a scene: channel 0's on the left, channel 1's on the right.
+void ExpectPair(const Frame& frame, PixelTest matches, OutlineOf outline, double left, double right,
+                const std::string& what)
+{
+    ExpectOutline(Bounds(frame, LeftHalf(frame), matches), outline(frame, -sceneCentreX, left),
+                  (what + ": left, channel 0").c_str());
+    ExpectOutline(Bounds(frame, RightHalf(frame), matches), outline(frame, sceneCentreX, right),
+                  (what + ": right, channel 1").c_str());
+}
+
 class SceneFrames : public ::testing::Test {
 protected:
     void Start(int index, const IniKeys& keys)
@@ -125,6 +138,18 @@ protected:
         window = player.PluginWindow();
         ASSERT_NE(window, nullptr);
         player.Pump();
+    }
+
+    // Alternating bytes of the two channels into the source the module
+    // reads, and full-scale bytes into the other, which must not count.
+    void Feed(bool spectrum, int left, int right, unsigned char between)
+    {
+        unsigned char* (PlayerStandIn::*shown)(int) = spectrum ? &PlayerStandIn::Spectrum : &PlayerStandIn::Waveform;
+        unsigned char* (PlayerStandIn::*other)(int) = spectrum ? &PlayerStandIn::Waveform : &PlayerStandIn::Spectrum;
+        FillAlternating((player.*shown)(0), left, between);
+        FillAlternating((player.*shown)(1), right, between);
+        FillAlternating((player.*other)(0), 255, 0);
+        FillAlternating((player.*other)(1), 255, 0);
     }
 
     void RenderFrames(int count)
@@ -159,28 +184,18 @@ TEST_F(SceneFrames, RectanglesBoxesFollowTheWaveformLevels)
     ASSERT_NO_FATAL_FAILURE(Start(0, {{"screen_x", 40}, {"screen_y", 40}, {"screen_w", 640}, {"screen_h", 480},
                                       {"vistype", 0}, {"fallspeed", fallspeed}, {"scales", 1}, {"scalew", 20000}}));
     // Sums 288 * 200 and 288 * 80 over scalew 20000: levels 2.88 and 1.152.
-    FillAlternating(player.Waveform(0), 200, 0x55);
-    FillAlternating(player.Waveform(1), 80, 0x55);
     // The spectrum bytes would clamp both levels at 3.0 if they were read.
-    FillAlternating(player.Spectrum(0), 255, 0);
-    FillAlternating(player.Spectrum(1), 255, 0);
+    Feed(false, 200, 80, 0x55);
     RenderFrames(settleFrames);
 
     const Frame frame = CaptureClient(window);
     ASSERT_GT(frame.height, 0);
-    ExpectOutline(Bounds(frame, LeftHalf(frame), Lit), BoxOutline(frame, -sceneCentreX, 2.88),
-                  "left box, channel 0, level 2.88");
-    ExpectOutline(Bounds(frame, RightHalf(frame), Lit), BoxOutline(frame, sceneCentreX, 1.152),
-                  "right box, channel 1, level 1.152");
+    ExpectPair(frame, Lit, BoxOutline, 2.88, 1.152, "boxes at levels 2.88 and 1.152");
     EXPECT_FALSE(Lit(frame.At(frame.width / 2, frame.height / 2))) << "black between the boxes";
 
     // New bytes do not reach a paint: it draws the levels of the last Render.
     std::fill_n(player.Waveform(0), 2 * record::channelBytes, 0);
-    const Frame painted = PaintedFrame();
-    ExpectOutline(Bounds(painted, LeftHalf(painted), Lit), BoxOutline(painted, -sceneCentreX, 2.88),
-                  "painted left box");
-    ExpectOutline(Bounds(painted, RightHalf(painted), Lit), BoxOutline(painted, sceneCentreX, 1.152),
-                  "painted right box");
+    ExpectPair(PaintedFrame(), Lit, BoxOutline, 2.88, 1.152, "painted boxes");
 }
 
 TEST_F(SceneFrames, SpheresFollowTheSpectrumLevels)
@@ -190,18 +205,12 @@ TEST_F(SceneFrames, SpheresFollowTheSpectrumLevels)
                                       {"vistype", 1}, {"fallspeed", fallspeed}, {"scales", 28800}, {"scalew", 1},
                                       {"detail", 30}, {"lines", 0}}));
     // Sums 288 * 100 and 288 * 50 over scales 28800: radii 1.0 and 0.5.
-    FillAlternating(player.Spectrum(0), 100, 0xAA);
-    FillAlternating(player.Spectrum(1), 50, 0xAA);
-    FillAlternating(player.Waveform(0), 255, 0);
-    FillAlternating(player.Waveform(1), 255, 0);
+    Feed(true, 100, 50, 0xAA);
     RenderFrames(settleFrames);
 
     const Frame frame = CaptureClient(window);
     ASSERT_GT(frame.height, 0);
-    ExpectOutline(Bounds(frame, LeftHalf(frame), Lit), SphereOutline(frame, -sceneCentreX, 1.0),
-                  "left sphere, channel 0, radius 1.0");
-    ExpectOutline(Bounds(frame, RightHalf(frame), Lit), SphereOutline(frame, sceneCentreX, 0.5),
-                  "right sphere, channel 1, radius 0.5");
+    ExpectPair(frame, Lit, SphereOutline, 1.0, 0.5, "spheres of radii 1.0 and 0.5");
     const Outline left = SphereOutline(frame, -sceneCentreX, 1.0);
     const int centreX = static_cast<int>((left.left + left.right) / 2);
     const int centreY = frame.height / 2;
@@ -233,18 +242,12 @@ TEST_F(SceneFrames, TextureBoxesStandBeforeTheCheckerSquare)
     ASSERT_NO_FATAL_FAILURE(Start(2, {{"screen_x", 40}, {"screen_y", 40}, {"screen_w", 640}, {"screen_h", 480},
                                       {"vistype", 1}, {"fallspeed", fallspeed}, {"scales", 20000}, {"scalew", 1}}));
     // Sums 288 * 120 and 288 * 60 over scales 20000: levels 1.728 and 0.864.
-    FillAlternating(player.Spectrum(0), 120, 0x33);
-    FillAlternating(player.Spectrum(1), 60, 0x33);
-    FillAlternating(player.Waveform(0), 255, 0);
-    FillAlternating(player.Waveform(1), 255, 0);
+    Feed(true, 120, 60, 0x33);
     RenderFrames(settleFrames);
 
     const Frame frame = CaptureClient(window);
     ASSERT_GT(frame.height, 0);
-    ExpectOutline(Bounds(frame, LeftHalf(frame), Coloured), BoxOutline(frame, -sceneCentreX, 1.728),
-                  "left box, channel 0, level 1.728");
-    ExpectOutline(Bounds(frame, RightHalf(frame), Coloured), BoxOutline(frame, sceneCentreX, 0.864),
-                  "right box, channel 1, level 0.864");
+    ExpectPair(frame, Coloured, BoxOutline, 1.728, 0.864, "boxes at levels 1.728 and 0.864");
 
     // The square lies on the far plane; above and between the boxes it must
     // show as black and white squares, not as the black clear colour.
@@ -281,10 +284,7 @@ TEST_F(SceneFrames, ResizedWindowDrawsWithTheNewProjection)
     ASSERT_EQ(frame.width, client.right);
     ASSERT_GT(frame.width, 640) << "the client area widened";
     ASSERT_LT(frame.height, 400) << "the client area shrank";
-    ExpectOutline(Bounds(frame, LeftHalf(frame), Coloured), BoxOutline(frame, -sceneCentreX, 1.0),
-                  "left box after the resize");
-    ExpectOutline(Bounds(frame, RightHalf(frame), Coloured), BoxOutline(frame, sceneCentreX, 1.5),
-                  "right box after the resize");
+    ExpectPair(frame, Coloured, BoxOutline, 1.0, 1.5, "boxes after the resize");
 }
 
 }  // namespace
