@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <cmath>
 #include <cstring>
 
@@ -27,6 +29,14 @@ protected:
     }
 
     void SetPeaks(float value) { channelLevels.peak = {value, value}; }
+
+    // Both peaks at `peak`, one frame measured: the levels it shows.
+    const std::array<float, 2>& MeasureFrom(float peak, const MeterConstants& meter)
+    {
+        SetPeaks(peak);
+        MeasureLevels(module, meter);
+        return channelLevels.level;
+    }
 
     VisModule module;
 };
@@ -79,14 +89,10 @@ TEST_F(LevelMeter, ChannelsComeFromTheirOwnRowsOfTheChosenSource)
     EXPECT_EQ(channelLevels.level[1], 40.0f);
 
     settings.vistype = 2;  // any non-zero value means spectrum
-    SetPeaks(0.0f);
-    MeasureLevels(module, textureMeter);
-    EXPECT_EQ(channelLevels.level[0], 20.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, textureMeter)[0], 20.0f);
 
     settings.vistype = 0;
-    SetPeaks(0.0f);
-    MeasureLevels(module, textureMeter);
-    EXPECT_EQ(channelLevels.level[0], 60.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, textureMeter)[0], 60.0f);
     EXPECT_EQ(channelLevels.level[1], 80.0f);
 }
 
@@ -94,9 +100,7 @@ TEST_F(LevelMeter, BytesAreUnsigned)
 {
     UseWaveform(10);
     module.waveformData[0][1] = 0xFF;  // read as -1 the sum would be 2, not 510
-    SetPeaks(0.0f);
-    MeasureLevels(module, textureMeter);
-    EXPECT_EQ(channelLevels.level[0], 51.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, textureMeter)[0], 51.0f);
 }
 
 TEST_F(LevelMeter, ScalesAndClampsPerModule)
@@ -105,18 +109,12 @@ TEST_F(LevelMeter, ScalesAndClampsPerModule)
     FillAlternating(module.waveformData[0]);
     FillAlternating(module.waveformData[1]);
 
-    SetPeaks(0.0f);
-    MeasureLevels(module, rectanglesMeter);
-    EXPECT_EQ(channelLevels.level[0], 2.88f);
+    EXPECT_EQ(MeasureFrom(0.0f, rectanglesMeter)[0], 2.88f);
     EXPECT_EQ(channelLevels.peak[0], 2.88f);
 
-    SetPeaks(0.0f);
-    MeasureLevels(module, textureMeter);
-    EXPECT_EQ(channelLevels.level[1], 2.88f);
+    EXPECT_EQ(MeasureFrom(0.0f, textureMeter)[1], 2.88f);
 
-    SetPeaks(0.0f);
-    MeasureLevels(module, spheresMeter);
-    EXPECT_EQ(channelLevels.level[0], 2.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, spheresMeter)[0], 2.0f);
     EXPECT_EQ(channelLevels.peak[0], 2.0f);
 
     // Largest possible sum, 288 * 255, over the spectrum default 500.
@@ -124,24 +122,16 @@ TEST_F(LevelMeter, ScalesAndClampsPerModule)
     settings.scales = 500;
     for (int i = 1; i < sampleCount; i += 2)
         module.spectrumData[0][i] = ((i / 2) % 2 == 0) ? 255 : 0;
-    SetPeaks(0.0f);
-    MeasureLevels(module, textureMeter);
-    EXPECT_EQ(channelLevels.level[0], 73440.0f / 500.0f);
-    SetPeaks(0.0f);
-    MeasureLevels(module, rectanglesMeter);
-    EXPECT_EQ(channelLevels.level[0], 3.0f);
-    SetPeaks(0.0f);
-    MeasureLevels(module, spheresMeter);
-    EXPECT_EQ(channelLevels.level[0], 2.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, textureMeter)[0], 73440.0f / 500.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, rectanglesMeter)[0], 3.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, spheresMeter)[0], 2.0f);
 }
 
 TEST_F(LevelMeter, LevelEqualToMaximumOrPeakIsKept)
 {
     UseWaveform(1);
     module.waveformData[0][lastByte] = 3;  // sum 3, exactly the Rectangles maximum
-    SetPeaks(3.0f);
-    MeasureLevels(module, rectanglesMeter);
-    EXPECT_EQ(channelLevels.level[0], 3.0f);
+    EXPECT_EQ(MeasureFrom(3.0f, rectanglesMeter)[0], 3.0f);
     EXPECT_EQ(channelLevels.peak[0], 3.0f) << "equal to the peak: nothing falls";
 }
 
@@ -153,9 +143,7 @@ TEST_F(LevelMeter, FallVariantsOnAFallingSignal)
     settings.fallStep = 0.077f;
     const float dropped = 1.0f - 0.077f;
 
-    SetPeaks(1.0f);
-    MeasureLevels(module, rectanglesMeter);
-    EXPECT_EQ(channelLevels.level[0], dropped);
+    EXPECT_EQ(MeasureFrom(1.0f, rectanglesMeter)[0], dropped);
     EXPECT_EQ(channelLevels.peak[0], dropped);
 
     for (const MeterConstants* meter : {&spheresMeter, &textureMeter}) {
@@ -170,12 +158,8 @@ TEST_F(LevelMeter, FirstFramesAfterStartSweepDownFromTwo)
 {
     UseWaveform(10000);
     settings.fallStep = 77 * 0.001f;
-    SetPeaks(2.0f);
-    MeasureLevels(module, rectanglesMeter);
-    EXPECT_EQ(channelLevels.level[0], 2.0f - settings.fallStep);
-    SetPeaks(2.0f);
-    MeasureLevels(module, spheresMeter);
-    EXPECT_EQ(channelLevels.level[0], 2.0f);
+    EXPECT_EQ(MeasureFrom(2.0f, rectanglesMeter)[0], 2.0f - settings.fallStep);
+    EXPECT_EQ(MeasureFrom(2.0f, spheresMeter)[0], 2.0f);
 }
 
 TEST_F(LevelMeter, SilenceSettlesAtZeroOrTheFloor)
@@ -221,21 +205,13 @@ TEST_F(LevelMeter, DivisorZero)
     settings.fallStep = 0.077f;
     // Non-zero sum: +infinity, clamped to each module's maximum.
     module.waveformData[0][1] = 1;
-    SetPeaks(0.0f);
-    MeasureLevels(module, rectanglesMeter);
-    EXPECT_EQ(channelLevels.level[0], 3.0f);
-    SetPeaks(0.0f);
-    MeasureLevels(module, textureMeter);
-    EXPECT_EQ(channelLevels.level[0], 255.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, rectanglesMeter)[0], 3.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, textureMeter)[0], 255.0f);
 
     // Zero sum: NaN, which takes the falling branch and never reaches the scene.
-    SetPeaks(1.0f);
-    MeasureLevels(module, rectanglesMeter);
-    EXPECT_EQ(channelLevels.level[1], 1.0f - 0.077f);
+    EXPECT_EQ(MeasureFrom(1.0f, rectanglesMeter)[1], 1.0f - 0.077f);
     EXPECT_EQ(channelLevels.peak[1], 1.0f - 0.077f);
-    SetPeaks(0.0f);
-    MeasureLevels(module, spheresMeter);
-    EXPECT_EQ(channelLevels.level[1], 0.04f);
+    EXPECT_EQ(MeasureFrom(0.0f, spheresMeter)[1], 0.04f);
     EXPECT_EQ(channelLevels.peak[1], -0.077f);
     EXPECT_FALSE(std::isnan(channelLevels.peak[1]));
 }
@@ -244,13 +220,9 @@ TEST_F(LevelMeter, DivisorChangesShowInTheNextCall)
 {
     UseWaveform(10000);
     FillAlternating(module.waveformData[0]);
-    SetPeaks(0.0f);
-    MeasureLevels(module, textureMeter);
-    EXPECT_EQ(channelLevels.level[0], 2.88f);
+    EXPECT_EQ(MeasureFrom(0.0f, textureMeter)[0], 2.88f);
     settings.scalew = 10100;
-    SetPeaks(0.0f);
-    MeasureLevels(module, textureMeter);
-    EXPECT_EQ(channelLevels.level[0], 28800.0f / 10100.0f);
+    EXPECT_EQ(MeasureFrom(0.0f, textureMeter)[0], 28800.0f / 10100.0f);
 }
 
 }  // namespace
