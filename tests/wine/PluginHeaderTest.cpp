@@ -38,6 +38,15 @@ protected:
 
     static void TearDownTestSuite() { FreeLibrary(library); }
 
+    // One of the loaded image's data directories (exports, imports, ...).
+    static const IMAGE_DATA_DIRECTORY& Directory(int entry)
+    {
+        const auto* base = reinterpret_cast<const unsigned char*>(library);
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+        return nt->OptionalHeader.DataDirectory[entry];
+    }
+
     static HMODULE library;
     static HeaderGetter getHeader;
 };
@@ -100,9 +109,7 @@ TEST_F(PluginHeader, GetterRefusesOtherIndexes)
 TEST_F(PluginHeader, ExportTableNamesOneFunctionAndTheLibrary)
 {
     const auto* base = reinterpret_cast<const unsigned char*>(library);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const IMAGE_DATA_DIRECTORY& directory = Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
     ASSERT_NE(directory.VirtualAddress, 0u);
     const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
     EXPECT_STREQ(reinterpret_cast<const char*>(base + exports->Name), "vis_brim.dll");
@@ -115,9 +122,7 @@ TEST_F(PluginHeader, ExportTableNamesOneFunctionAndTheLibrary)
 TEST_F(PluginHeader, ImportsOnlySystemLibraries)
 {
     const auto* base = reinterpret_cast<const unsigned char*>(library);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const IMAGE_DATA_DIRECTORY& directory = Directory(IMAGE_DIRECTORY_ENTRY_IMPORT);
     ASSERT_NE(directory.VirtualAddress, 0u);
     const char* const allowed[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "opengl32.dll",
                                    "glu32.dll", "comctl32.dll", "msvcrt.dll", "advapi32.dll"};

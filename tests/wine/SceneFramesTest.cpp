@@ -160,6 +160,13 @@ protected:
         }
     }
 
+    // The picture once the held peaks have settled on the levels fed.
+    Frame SettledFrame()
+    {
+        RenderFrames(settleFrames);
+        return CaptureClient(window);
+    }
+
     // A paint draws the scene from the levels as they stand. The client area
     // is covered in grey first, so that only a drawn frame shows the scene.
     Frame PaintedFrame()
@@ -186,9 +193,7 @@ TEST_F(SceneFrames, RectanglesBoxesFollowTheWaveformLevels)
     // Sums 288 * 200 and 288 * 80 over scalew 20000: levels 2.88 and 1.152.
     // The spectrum bytes would clamp both levels at 3.0 if they were read.
     Feed(false, 200, 80, 0x55);
-    RenderFrames(settleFrames);
-
-    const Frame frame = CaptureClient(window);
+    const Frame frame = SettledFrame();
     ASSERT_GT(frame.height, 0);
     ExpectPair(frame, Lit, BoxOutline, 2.88, 1.152, "boxes at levels 2.88 and 1.152");
     EXPECT_FALSE(Lit(frame.At(frame.width / 2, frame.height / 2))) << "black between the boxes";
@@ -206,9 +211,7 @@ TEST_F(SceneFrames, SpheresFollowTheSpectrumLevels)
                                       {"detail", 30}, {"lines", 0}}));
     // Sums 288 * 100 and 288 * 50 over scales 28800: radii 1.0 and 0.5.
     Feed(true, 100, 50, 0xAA);
-    RenderFrames(settleFrames);
-
-    const Frame frame = CaptureClient(window);
+    const Frame frame = SettledFrame();
     ASSERT_GT(frame.height, 0);
     ExpectPair(frame, Lit, SphereOutline, 1.0, 0.5, "spheres of radii 1.0 and 0.5");
     const Outline left = SphereOutline(frame, -sceneCentreX, 1.0);
@@ -224,9 +227,7 @@ TEST_F(SceneFrames, WireframeSpheresShowTheirLines)
                                       {"detail", 12}, {"lines", 1}}));
     FillAlternating(player.Spectrum(0), 100, 0);
     FillAlternating(player.Spectrum(1), 100, 0);
-    RenderFrames(settleFrames);
-
-    const Frame frame = CaptureClient(window);
+    const Frame frame = SettledFrame();
     ASSERT_GT(frame.height, 0);
     const Outline left = SphereOutline(frame, -sceneCentreX, 1.0);
     const int centreX = static_cast<int>((left.left + left.right) / 2);
@@ -243,9 +244,7 @@ TEST_F(SceneFrames, TextureBoxesStandBeforeTheCheckerSquare)
                                       {"vistype", 1}, {"fallspeed", fallspeed}, {"scales", 20000}, {"scalew", 1}}));
     // Sums 288 * 120 and 288 * 60 over scales 20000: levels 1.728 and 0.864.
     Feed(true, 120, 60, 0x33);
-    RenderFrames(settleFrames);
-
-    const Frame frame = CaptureClient(window);
+    const Frame frame = SettledFrame();
     ASSERT_GT(frame.height, 0);
     ExpectPair(frame, Coloured, BoxOutline, 1.728, 0.864, "boxes at levels 1.728 and 0.864");
 

@@ -235,6 +235,16 @@ protected:
                               DONT_RESOLVE_DLL_REFERENCES);
     }
 
+    // The record speaks for a copy of the library in a directory whose path
+    // is `length` characters long.
+    void UseCopy(int length, std::wstring& directory, HMODULE& copy)
+    {
+        directory = PrepareLibraryDirectory(length);
+        copy = LoadCopy(directory);
+        ASSERT_NE(copy, nullptr) << GetLastError();
+        record.instance = copy;
+    }
+
     std::string windowsIni()
     {
         char windows[MAX_PATH];
@@ -245,10 +255,9 @@ protected:
 
 TEST_F(SettingsStoreDeepPath, LongestDirectoryThatFitsStillWorks)
 {
-    const std::wstring directory = PrepareLibraryDirectory(249);
-    HMODULE copy = LoadCopy(directory);
-    ASSERT_NE(copy, nullptr) << GetLastError();
-    record.instance = copy;
+    std::wstring directory;
+    HMODULE copy = nullptr;
+    ASSERT_NO_FATAL_FAILURE(UseCopy(249, directory, copy));
     wchar_t path[iniPathSize];
     ASSERT_TRUE(BuildIniPath(&record, path));
     const std::wstring ini = directory + L"plugin.ini";
@@ -265,10 +274,9 @@ TEST_F(SettingsStoreDeepPath, LongestDirectoryThatFitsStillWorks)
 
 TEST_F(SettingsStoreDeepPath, DirectoryTooLongLoadsAndSavesNothing)
 {
-    const std::wstring directory = PrepareLibraryDirectory(250);
-    HMODULE copy = LoadCopy(directory);
-    ASSERT_NE(copy, nullptr) << GetLastError();
-    record.instance = copy;
+    std::wstring directory;
+    HMODULE copy = nullptr;
+    ASSERT_NO_FATAL_FAILURE(UseCopy(250, directory, copy));
     wchar_t path[iniPathSize];
     EXPECT_FALSE(BuildIniPath(&record, path));
     EXPECT_STREQ(path, L"");
