@@ -3,7 +3,7 @@
 #include "scenes/SceneSetup.h"
 #include "settings/ScaleKeys.h"
 #include "settings/Settings.h"
-#include "window/WindowGeometry.h"
+#include "placement/WindowGeometry.h"
 
 #include <SDL.h>
 

@@ -1,7 +1,7 @@
 #include "window/FullScreen.h"
 
 #include "window/ScreenPlacement.h"
-#include "window/WindowGeometry.h"
+#include "placement/WindowGeometry.h"
 
 #include <windowsx.h>
 

@@ -2,7 +2,7 @@
 // one when that would be lost off every screen or too small to use.
 #pragma once
 
-#include "window/WindowGeometry.h"
+#include "placement/WindowGeometry.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 // height; the smallest width and height and the caption's height; then left,
 // top, right and bottom of each work area (up to 16, as many as are given).
 #include "tests/fuzz/FuzzCheck.h"
-#include "window/WindowGeometry.h"
+#include "placement/WindowGeometry.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "window/WindowGeometry.h"
+#include "placement/WindowGeometry.h"
 
 #include <gtest/gtest.h>
 
