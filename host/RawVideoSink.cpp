@@ -1,8 +1,8 @@
-#include "host/FrameSink.h"
+#include "host/RawVideoSink.h"
 
 #include "frame/ReadBack.h"
-#include "host/FrameCapture.h"
 #include "host/ImportPatch.h"
+#include "host/PluginWindow.h"
 #include "host/SystemError.h"
 #include "host/Utf8Path.h"
 

@@ -1,4 +1,4 @@
-#include "host/FrameCapture.h"
+#include "host/PluginWindow.h"
 
 namespace {
 
