@@ -12,6 +12,42 @@ set -euo pipefail
 /lib/ld-linux.so.2 --version >/dev/null 2>&1 && exit 0
 
 emulator=/usr/local/lib/brimwave/qemu-i386
+
+# The archive this machine's apt already uses: the first source, one-line
+# (*.list) or deb822 (*.sources), of binary packages for a Debian release.
+DebianMirror() {
+    local release='^(buster|bullseye|bookworm|trixie|forky|sid|oldoldstable|oldstable|stable|testing|unstable)$'
+    local files=() file
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] && files+=("$file")
+    done
+    [ ${#files[@]} -gt 0 ] || return 1
+    awk -v release="$release" '
+        function pick(types, uris, suites,    n, s, u, i, j) {
+            if (types !~ /(^| )deb( |$)/) return
+            n = split(suites, s, " "); split(uris, u, " ")
+            for (i = 1; i <= n; i++) if (s[i] ~ release && u[1] != "") { print u[1]; found = 1; exit }
+        }
+        function flush() { if (enabled) pick(types, uris, suites); types = uris = suites = ""; enabled = 1 }
+        FNR == 1 { flush(); deb822 = FILENAME ~ /\.sources$/ }
+        /^[ \t]*#/ { next }
+        { sub(/#.*/, "") }
+        !deb822 && $1 == "deb" {
+            line = $0; sub(/\[[^]]*\]/, "", line); split(line, f, " ")
+            pick("deb", f[2], f[3]); next
+        }
+        deb822 && /^[ \t]*$/ { flush(); next }
+        deb822 && match($0, /^[A-Za-z-]+:/) {
+            key = tolower(substr($0, 1, RLENGTH - 1)); value = substr($0, RLENGTH + 1)
+            gsub(/^[ \t]+|[ \t]+$/, "", value)
+            if (key == "types") types = value
+            else if (key == "uris") uris = value
+            else if (key == "suites") suites = value
+            else if (key == "enabled") enabled = tolower(value) != "no"
+        }
+        END { if (!found) flush(); exit !found }
+    ' "${files[@]}"
+}
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
@@ -20,7 +56,8 @@ if [ ! -x "$emulator" ]; then
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     mkdir -p "$work/lists/partial" "$work/deb"
-    echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian trixie main" >"$work/sources.list"
+    mirror=$(DebianMirror) || { echo "no Debian archive among this machine's apt sources" >&2; exit 1; }
+    echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror trixie main" >"$work/sources.list"
     # A private package list: the system's own sources stay as they are.
     apt_options=(-o Dir::Etc::sourcelist="$work/sources.list" -o Dir::Etc::sourceparts=-
                  -o Dir::State::Lists="$work/lists" -o APT::Architectures=amd64
