@@ -18,6 +18,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -177,6 +178,17 @@ void WidenPipe(std::FILE* output, std::size_t frameBytes)
             return;
 }
 
+// Opening the output truncates it: the song named as its own video, under
+// any name or link, would be lost before a frame is drawn.
+bool IsTheSong(const std::string& output, const std::string& song)
+{
+    struct stat songStatus;
+    struct stat outputStatus;
+    const int opened = output == "-" ? fstat(STDOUT_FILENO, &outputStatus) : stat(output.c_str(), &outputStatus);
+    return opened == 0 && stat(song.c_str(), &songStatus) == 0 && songStatus.st_dev == outputStatus.st_dev &&
+           songStatus.st_ino == outputStatus.st_ino;
+}
+
 std::FILE* OpenOutput(const std::string& path)
 {
     return path == "-" ? stdout : std::fopen(path.c_str(), "wb");
@@ -195,6 +207,8 @@ int RunOfflineRender(const OfflineOptions& options)
     if (options.module < 0 || options.module >= moduleCount)
         return Fail(exitUsage, "no module " + std::to_string(options.module) + " (0 to " +
                                        std::to_string(moduleCount - 1) + ")");
+    if (IsTheSong(options.rawVideoPath, options.wavPath))
+        return Fail(exitUsage, "the video '" + options.rawVideoPath + "' is the song itself");
     SignalSource source;
     source.kind = SignalKind::WavFile;
     std::string error;

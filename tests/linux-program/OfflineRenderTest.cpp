@@ -1,12 +1,12 @@
 // The native offline renderer with Mesa's GL through EGL and no display at
 // all (run with DISPLAY unset), and the plugin.ini reading it shares.
-#include "host/HostOptions.h"
 #include "audio/SignalSource.h"
-#include "settings/SettingsFile.h"
+#include "cli/ExitCodes.h"
 #include "linux-program/OfflineRender.h"
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneState.h"
 #include "settings/Settings.h"
+#include "settings/SettingsFile.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -166,7 +166,12 @@ TEST(OfflineRender, FailuresEndWithTheirExitCode)
         {"no folder for the video", 0, WriteSilenceThenBeat("fails.wav"), TempPath("none/x.raw"),
          exitCaptureFailed},
         {"no such module", 3, TempPath("fails.wav"), TempPath("x.raw"), exitUsage},
+        {"the song as its own video", 0, TempPath("fails.wav"), TempPath("fails.wav"), exitUsage},
+        {"the song through a link", 0, TempPath("fails.wav"), TempPath("link.wav"), exitUsage},
     };
+    ASSERT_EQ(symlink(TempPath("fails.wav").c_str(), TempPath("link.wav").c_str()), 0);
+    std::ifstream before(TempPath("fails.wav"), std::ios::binary);
+    const std::string song((std::istreambuf_iterator<char>(before)), std::istreambuf_iterator<char>());
     for (const Case& c : cases) {
         OfflineOptions options;
         options.module = c.module;
@@ -174,8 +179,11 @@ TEST(OfflineRender, FailuresEndWithTheirExitCode)
         options.rawVideoPath = c.output;
         EXPECT_EQ(RunOfflineRender(options), c.exitCode) << c.what;
     }
-    std::remove(notWav.c_str());
-    std::remove(TempPath("fails.wav").c_str());
+    std::ifstream after(TempPath("fails.wav"), std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), std::istreambuf_iterator<char>()), song)
+        << "the song is untouched";
+    for (const char* name : {"not.wav", "fails.wav", "link.wav"})
+        std::remove(TempPath(name).c_str());
 }
 
 // Renders with a quarter gigabyte more address space than the process has
