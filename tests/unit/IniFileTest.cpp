@@ -3,6 +3,7 @@
 #include "settings/IniFile.h"
 #include "settings/SettingsFile.h"
 #include "settings/Settings.h"
+#include "tests/IniReadCases.h"
 
 #include <gtest/gtest.h>
 
@@ -13,45 +14,11 @@
 
 namespace {
 
-struct ReadCase {
-    const char* text;
-    const char* section;
-    const char* key;
-    int expected;  // with fallback -7
-};
-
-const ReadCase readCases[] = {
-    {"[A]\nk=42\n", "A", "k", 42},
-    {"[A]\nk=42A\n", "A", "k", 42},
-    {"[A]\nk=B42\n", "A", "k", 0},  // a value that is there but not a number reads 0
-    {"[A]\nk=4294967297\n", "A", "k", 1},
-    {"[A]\nk=-12\n", "A", "k", -12},
-    {"[A]\nk=  33  \n", "A", "k", 33},
-    // 5
-    {"[A]\nk=\n", "A", "k", -7},
-    {"[A]\nk\n", "A", "k", -7},
-    {"[A]\nk=\"15\"\n", "A", "k", 15},
-    {"  [ a ]  \r\n  K = 9\r\n", "A", "k", 9},
-    {"[A]\nk=1\n[A]\nk=2\n", "A", "k", 1},
-    // 10
-    {"[A]\n[B]\nk=3\n", "A", "k", -7},
-    {"k=5\n[A]\n", "A", "k", -7},
-    {"[A]\nk=6", "A", "k", 6},
-    {"\x01\xffjunk\n[A]\nk=8\n\xfe=\xfd\n", "A", "k", 8},
-    {"", "A", "k", -7},
-    // 15
-    {"[A]\nk=0x10\n", "A", "k", 16},
-    {"[A\nk=8\n", "A", "k", -7},
-    {"[a]\nk=5\n[A]\nk=6\n", "A", "k", 5},
-};
-
 TEST(IniFile, ReadsAsTheProfileCallsDo)
 {
-    for (const ReadCase& row : readCases)
-        EXPECT_EQ(ReadProfileInt(row.text, row.section, row.key, -7), row.expected) << "text: " << row.text;
-    constexpr char withNul[] = "\0\0junk\n[A]\nk=8\n";
-    EXPECT_EQ(ReadProfileInt(std::string_view(withNul, sizeof(withNul) - 1), "A", "k", -7), 8)
-        << "NUL bytes before the section";
+    for (const IniReadCase& row : iniReadCases)
+        EXPECT_EQ(ReadProfileInt(row.text, row.section, row.key, row.fallback), row.expected)
+            << "text: " << std::string(row.text);
 }
 
 struct WriteCase {
