@@ -87,16 +87,31 @@ bool ParseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
 {
     bool renderOnly = false;  // an option that only an offline render uses
     for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        if (name == "--help" || name == "-h")
-            options.help = true;
-        else if (name == "--list")
-            options.list = true;
-        else if (name == "--list-sources")
-            options.listSources = true;
-        else if (i + 1 >= argc)
-            return error = (IsValueOption(name) ? "option '" + name + "' needs a value" : "unknown option '" + name + "'"), false;
-        else if (!TakeValue(name, argv[++i], options, error))
+        std::string name = argv[i];
+        // --name=value is --name value.
+        const std::size_t equals = name.rfind("--", 0) == 0 ? name.find('=') : std::string::npos;
+        const bool joined = equals != std::string::npos;
+        std::string value = joined ? name.substr(equals + 1) : "";
+        if (joined)
+            name.resize(equals);
+        bool* flag = name == "--help" || name == "-h" ? &options.help
+                     : name == "--list"               ? &options.list
+                     : name == "--list-sources"       ? &options.listSources
+                                                      : nullptr;
+        if (flag && joined)
+            return error = "option '" + name + "' takes no value", false;
+        if (flag) {
+            *flag = true;
+            continue;
+        }
+        if (!IsValueOption(name))
+            return error = name[0] == '-' ? "unknown option '" + name + "'"
+                                          : "unexpected '" + name + "'; to make a song's video: brimwave --render '" +
+                                                name + "' --raw-video FILE",
+                   false;
+        if (!joined && i + 1 >= argc)
+            return error = "option '" + name + "' needs a value", false;
+        if (!TakeValue(name, joined ? value.c_str() : argv[++i], options, error))
             return false;
         renderOnly = renderOnly || name == "--raw-video" || name == "--pixel-format" || name == "--render-fps" ||
                      name == "--size";
@@ -131,6 +146,7 @@ const char* ProgramUsage()
            "                       module's pace, 40, and the size to 640x480\n"
            "  --pixel-format yuv420p  write the raw frames as an H.264 encoder takes them\n"
            "  --help               show this text\n"
+           "An option's value may also follow an equals sign: --module=1.\n"
            "\n"
            "Keys: M next module, HOME more sensitive, END less sensitive, ESC quit;\n"
            "double-click for full screen on the window's monitor and back.\n"

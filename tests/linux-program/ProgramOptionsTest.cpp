@@ -38,6 +38,11 @@ TEST(ProgramOptions, LiveAndRenderRuns)
     EXPECT_EQ(render.renderFps, 25.0);
     EXPECT_TRUE(render.yuv420p);
 
+    ProgramOptions joined;
+    ASSERT_TRUE(Parse({"--module=1", "--settings=a=b.ini"}, joined, error)) << error;
+    EXPECT_EQ(joined.module, 1);
+    EXPECT_EQ(joined.settingsPath, "a=b.ini");
+
     ProgramOptions none;
     ASSERT_TRUE(Parse({}, none, error));
     EXPECT_EQ(none.module, -1) << "the module shown last";
@@ -54,7 +59,10 @@ TEST(ProgramOptions, RefusesWithTheReason)
         {{"--module", "3"}, "bad value '3' for --module (0, 1 or 2)"},
         {{"--module"}, "option '--module' needs a value"},
         {{"--speed", "2"}, "unknown option '--speed'"},
-        {{"stray"}, "unknown option 'stray'"},
+        {{"song.wav"}, "unexpected 'song.wav'; to make a song's video: brimwave --render 'song.wav' --raw-video FILE"},
+        {{"--module="}, "bad value '' for --module"},
+        {{"--list=1"}, "option '--list' takes no value"},
+        {{"--speed=2"}, "unknown option '--speed'"},
         {{"--seconds", "0"}, "bad value '0' for --seconds"},
         {{"--snapshot", "a.bmp"}, "(a .png file)"},
         {{"--render", "s.wav"}, "--render and --raw-video go together"},
