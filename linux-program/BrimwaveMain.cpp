@@ -75,6 +75,22 @@ int ListSources()
     return exitOk;
 }
 
+// A source as --list-sources shows it, by its name or by its description.
+std::string SourceNamed(const std::string& listen)
+{
+    std::vector<PulseSource> sources;
+    std::string error;
+    if (!ListPulseSources(sources, error))
+        return listen;
+    for (const PulseSource& source : sources)
+        if (source.name == listen)
+            return listen;
+    for (const PulseSource& source : sources)
+        if (source.description == listen)
+            return source.name;
+    return listen;
+}
+
 enum class RunEnd {
     Quit,
     NextModule,
@@ -122,6 +138,8 @@ int RunLive(const ProgramOptions& options)
     std::string error;
     if (source.empty() && !DefaultMonitorSource(source, error))
         return Fail(exitAudio, error);
+    if (!options.listen.empty())
+        source = SourceNamed(options.listen);
     // Without --listen the recording follows the desktop's choice of output.
     if (!StartCapture(source, options.listen.empty(), error))
         return Fail(exitAudio, error);
