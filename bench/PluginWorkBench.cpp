@@ -2,6 +2,7 @@
 // meter on each module's constants and on each kind of sample bytes, and each
 // scene routine against the GL stand-in with its recording off.
 #include "scenes/LevelMeter.h"
+#include "scenes/SceneSetup.h"
 #include "scenes/Scenes.h"
 #include "settings/Settings.h"
 #include "glrecorder/GlRecorder.h"
@@ -83,8 +84,12 @@ void SceneFrame(benchmark::State& state, void (*draw)())
 
 }  // namespace
 
+// The set-up is not linked: the Spheres scene draws on the stand-in's quadric.
+GLUquadric* sphereQuadric = nullptr;
+
 int main(int argc, char** argv)
 {
+    sphereQuadric = gluNewQuadric();
     for (const Meter& meter : meters)
         for (const Source& source : sources)
             benchmark::RegisterBenchmark(("MeasureLevels/" + std::string(meter.name) + "/" + source.name).c_str(),

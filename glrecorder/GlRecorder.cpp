@@ -2,22 +2,20 @@
 
 #include "scenes/FramePresenter.h"
 #include "scenes/Gl.h"
-#include "scenes/SceneSetup.h"
 
-#include <algorithm>
 #include <initializer_list>
 #include <sstream>
 
 std::vector<GlCall> glCalls;
 bool glRecording = true;
-std::function<void(const GlCall&)> onGlCall;
 
-// GLU leaves the quadric's type opaque; the stand-in only needs an address.
-class GLUquadric {};
+// GLU leaves the quadric's type opaque; of its state only the draw style
+// shows in a picture.
+struct GLUquadric {
+    GLenum drawStyle = GLU_FILL;
+};
 
 namespace {
-
-GLUquadric quadric;
 
 // A float array passed by pointer, recorded after the plain arguments.
 struct FloatArray {
@@ -32,21 +30,12 @@ void Record(const char* name, std::initializer_list<double> args, FloatArray arr
     std::vector<double> values(args);
     values.insert(values.end(), array.values, array.values + array.count);
     glCalls.push_back({name, std::move(values), object});
-    if (onGlCall)
-        onGlCall(glCalls.back());
 }
-
-}  // namespace
-
-GLUquadric* const recordedQuadric = &quadric;
-GLUquadric* sphereQuadric = recordedQuadric;
 
 void RecordPresent()
 {
     Record("PresentFrame", {});
 }
-
-namespace {
 
 // The scenes present into the recording from the start.
 const bool presenting = (SetFramePresenter(RecordPresent), true);
@@ -149,7 +138,97 @@ void GLAPIENTRY glMateriali(GLenum face, GLenum pname, GLint param)
 
 void GLAPIENTRY gluSphere(GLUquadric* quad, GLdouble radius, GLint slices, GLint stacks)
 {
-    Record("gluSphere", {radius, double(slices), double(stacks)}, {}, quad);
+    Record("gluSphere", {radius, double(slices), double(stacks), quad ? double(quad->drawStyle) : 0.0}, {}, quad);
+}
+
+// The set-up's state, recorded like the rest.
+
+void GLAPIENTRY glLoadIdentity()
+{
+    Record("glLoadIdentity", {});
+}
+
+void GLAPIENTRY gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar)
+{
+    Record("gluPerspective", {fovy, aspect, zNear, zFar});
+}
+
+void GLAPIENTRY glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
+{
+    Record("glViewport", {double(x), double(y), double(width), double(height)});
+}
+
+void GLAPIENTRY glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha)
+{
+    Record("glClearColor", {red, green, blue, alpha});
+}
+
+void GLAPIENTRY glClearDepth(GLclampd depth)
+{
+    Record("glClearDepth", {depth});
+}
+
+void GLAPIENTRY glDepthFunc(GLenum func)
+{
+    Record("glDepthFunc", {double(func)});
+}
+
+void GLAPIENTRY glShadeModel(GLenum mode)
+{
+    Record("glShadeModel", {double(mode)});
+}
+
+void GLAPIENTRY glHint(GLenum target, GLenum mode)
+{
+    Record("glHint", {double(target), double(mode)});
+}
+
+void GLAPIENTRY glDrawBuffer(GLenum mode)
+{
+    Record("glDrawBuffer", {double(mode)});
+}
+
+void GLAPIENTRY glPixelStorei(GLenum pname, GLint param)
+{
+    Record("glPixelStorei", {double(pname), double(param)});
+}
+
+// The pixels are not copied: CheckerTexture's own test covers them.
+void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height,
+                             GLint border, GLenum format, GLenum type, const GLvoid* pixels)
+{
+    Record("glTexImage2D", {double(target), double(level), double(internalformat), double(width), double(height),
+                            double(border), double(format), double(type)},
+           {}, pixels);
+}
+
+void GLAPIENTRY glTexParameterf(GLenum target, GLenum pname, GLfloat param)
+{
+    Record("glTexParameterf", {double(target), double(pname), param});
+}
+
+void GLAPIENTRY glTexEnvf(GLenum target, GLenum pname, GLfloat param)
+{
+    Record("glTexEnvf", {double(target), double(pname), param});
+}
+
+GLUquadric* GLAPIENTRY gluNewQuadric()
+{
+    GLUquadric* quad = new GLUquadric;
+    Record("gluNewQuadric", {}, {}, quad);
+    return quad;
+}
+
+void GLAPIENTRY gluQuadricDrawStyle(GLUquadric* quad, GLenum draw)
+{
+    Record("gluQuadricDrawStyle", {double(draw)}, {}, quad);
+    quad->drawStyle = draw;
+}
+
+void GLAPIENTRY gluDeleteQuadric(GLUquadric* quad)
+{
+    Record("gluDeleteQuadric", {}, {}, quad);
+    delete quad;
 }
 
 }  // extern "C"
@@ -165,24 +244,4 @@ std::string FormatCall(const GlCall& call)
     if (call.object)
         text << " on " << call.object;
     return text.str();
-}
-
-::testing::AssertionResult SameCalls(const std::vector<GlCall>& expected, const std::vector<GlCall>& actual)
-{
-    std::ostringstream differences;
-    const size_t count = std::max(expected.size(), actual.size());
-    int mismatches = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const std::string want = i < expected.size() ? FormatCall(expected[i]) : "(nothing)";
-        const std::string got = i < actual.size() ? FormatCall(actual[i]) : "(nothing)";
-        if (want != got || (i < expected.size() && i < actual.size() && expected[i].args != actual[i].args)) {
-            differences << "  call " << i << ": expected " << want << ", got " << got << "\n";
-            ++mismatches;
-        }
-    }
-    if (mismatches == 0)
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << mismatches << " of " << count << " calls differ (expected "
-                                         << expected.size() << ", got " << actual.size() << "):\n"
-                                         << differences.str();
 }

@@ -1,12 +1,10 @@
-// Stand-in for the GL and GLU entry points the scenes use, and for the
-// frame presentation: every call is recorded in order with its arguments.
+// Stand-in for the GL and GLU entry points the scenes and their set-up use,
+// and for the frame presentation: every call is recorded in order with its
+// arguments, and the scenes present into the recording from the start.
 #pragma once
 
 #include "scenes/Gl.h"
 
-#include <gtest/gtest.h>
-
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,16 +20,7 @@ extern std::vector<GlCall> glCalls;
 // what the scenes do besides calling GL can be timed.
 extern bool glRecording;
 
-// Run after each call is recorded, so a test can look at state mid-frame.
-extern std::function<void(const GlCall&)> onGlCall;
-
-// The non-null quadric that sphereQuadric points to unless a test changes it.
-extern GLUquadric* const recordedQuadric;
-
-// Compares call by call and lists every difference, expected against actual.
-::testing::AssertionResult SameCalls(const std::vector<GlCall>& expected, const std::vector<GlCall>& actual);
+// gluNewQuadric gives a real object that keeps its draw style, which
+// gluSphere records after its own arguments. The set-up owns sphereQuadric.
 
 std::string FormatCall(const GlCall& call);
-
-// The frame presenter that records "PresentFrame"; set from the start.
-void RecordPresent();

@@ -1,105 +1,79 @@
-#include "scenes/LevelMeter.h"
-#include "scenes/SceneState.h"
 #include "scenes/Scenes.h"
-#include "tests/unit/ExpectedCalls.h"
+#include "tests/unit/SceneChecks.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
-// Read before any test runs: the scenes' state as the library is loaded.
-const float rectangleSpinAtLoad = rectangleSpin;
-const SpinAngles sphereSpinAtLoad = sphereSpin;
-const float squareAngleAtLoad = squareAngle;
-const ColourCycle coloursAtLoad[] = {rectangleColour, sphereColour, textureColour};
-
-class RectanglesScene : public ::testing::Test {
+// Both modules that show the levels as boxes.
+class BoxScenes : public ::testing::TestWithParam<int> {
 protected:
-    void SetUp() override { ResetScenes(); }
+    void SetUp() override { StartScene(GetParam()); }
+    void (*const draw)() = sceneModules[GetParam()].draw;
 };
 
-// One frame as drawn with the right box's spin angle and the box colours.
-std::vector<GlCall> ExpectedFrame(float spin, float level0, float level1, float red, float green, float blue)
+TEST_P(BoxScenes, FramesClearFirstPresentLastAndShowTheBoxesOwnColours)
 {
-    std::vector<GlCall> frame = {
-        Call("glClear", {GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT}),
-        Call("glPushMatrix"),
-        Call("glEnable", {GL_DEPTH_TEST}),
-        Call("glDisable", {GL_COLOR_MATERIAL}),
-        Call("glDisable", {GL_LIGHTING}),
-        Call("glTranslatef", {1.5, 0, -5}),
-        Call("glRotatef", {90, 0, 0, 1}),
-        Call("glRotatef", {spin, 1, 0, 0}),
-    };
-    Append(frame, ExpectedBox(level1, red, green, blue));
-    Append(frame, {
-                      Call("glPopMatrix"),
-                      Call("glPushMatrix"),
-                      Call("glTranslatef", {-1.5, 0, -5}),
-                      Call("glRotatef", {90, 0, 0, 1}),
-                      Call("glRotatef", {90.0f - spin, 1, 0, 0}),
-                  });
-    Append(frame, ExpectedBox(level0, red, green, blue));
-    Append(frame, {Call("glPopMatrix"), Call("PresentFrame")});
-    return frame;
-}
-
-TEST(SceneState, StartsUnturnedInTheStartingColours)
-{
-    EXPECT_EQ(rectangleSpinAtLoad, 0.0f);
-    EXPECT_EQ(sphereSpinAtLoad.z, 0.0f);
-    EXPECT_EQ(sphereSpinAtLoad.y, 0.0f);
-    EXPECT_EQ(sphereSpinAtLoad.x, 0.0f);
-    EXPECT_EQ(squareAngleAtLoad, 0.0f);
-    for (const ColourCycle& colour : coloursAtLoad) {
-        EXPECT_EQ(colour.red, 0.0f);
-        EXPECT_EQ(colour.green, 0.33f);
-        EXPECT_EQ(colour.blue, 0.66f);
-        EXPECT_TRUE(colour.redRising && colour.greenRising && colour.blueRising);
+    // State another module may leave: the boxes must set what they need.
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHTING);
+    const std::vector<Frame> frames = DrawFrames(draw, 120);
+    for (const Frame& frame : frames) {
+        ASSERT_TRUE(WellFormed(frame));
+        for (const Shape& box : Solids(frame))
+            ASSERT_TRUE(box.enabled.count(GL_DEPTH_TEST) && !box.enabled.count(GL_LIGHTING));
     }
+    EXPECT_TRUE(ColoursDrift(frames));
 }
 
-TEST_F(RectanglesScene, FirstTwoFramesDrawTheBoxesThenAdvanceAfterPresenting)
+double Height(const Shape& box)
 {
-    channelLevels.level = {0.0f, 3.0f};
-    float spinAtPresent = -1.0f;
-    float redAtPresent = -1.0f;
-    onGlCall = [&](const GlCall& call) {
-        if (call.name == "PresentFrame") {
-            spinAtPresent = rectangleSpin;
-            redAtPresent = rectangleColour.red;
+    return Bounds(box).high[1] - Bounds(box).low[1];
+}
+
+// Left shows channel 0, right channel 1, on one floor; silence is a flat box.
+TEST_P(BoxScenes, BoxesStandEitherSideOfTheCentreTallerAsTheirChannelIsLouder)
+{
+    const std::vector<Frame> frames = DrawLevels(draw, 0.0f, 3.0f);
+    ASSERT_TRUE(PairFollowsLevels(frames, Height));
+    const double floor = Bounds(Solids(frames[0])[0]).low[1];
+    for (const Frame& frame : frames) {
+        for (const Shape& box : Solids(frame)) {
+            EXPECT_TRUE(ClosedBox(box));
+            EXPECT_NEAR(Bounds(box).low[1], floor, 1e-5);
         }
-    };
-    DrawRectanglesScene();
-    EXPECT_TRUE(SameCalls(ExpectedFrame(0.0f, 0.0f, 3.0f, 0.0f, 0.33f, 0.66f), glCalls));
-    EXPECT_EQ(glCalls.size(), 115u);
-    EXPECT_EQ(spinAtPresent, 0.0f) << "spin advanced before the frame was presented";
-    EXPECT_EQ(redAtPresent, 0.0f) << "colour advanced before the frame was presented";
-    EXPECT_EQ(rectangleSpin, 0.75f);
-
-    glCalls.clear();
-    DrawRectanglesScene();
-    EXPECT_TRUE(SameCalls(ExpectedFrame(0.75f, 0.0f, 3.0f, 0.02f, 0.33f + 0.02f, 0.66f + 0.02f), glCalls));
-    EXPECT_NEAR(rectangleColour.green, 0.37, 1e-6);
+    }
+    const Extent silent = Bounds(Solids(frames[0])[0]);
+    EXPECT_LT(Height(Solids(frames[0])[0]), silent.high[0] - silent.low[0]);
 }
 
-TEST_F(RectanglesScene, SpinRunsA480FrameCycleThatNeverReturnsToZero)
+INSTANTIATE_TEST_SUITE_P(Scenes, BoxScenes,
+                         ::testing::Values(rectanglesModule, textureModule),
+                         [](const auto& info) { return info.param == rectanglesModule ? "Rectangles" : "Texture"; });
+
+// A box's turn about the vertical through its middle, as its first corner
+// lies; a square section looks the same every quarter turn.
+double Turn(const Shape& box)
 {
-    for (int n = 1; n <= 962; ++n)
-        DrawRectanglesScene();
-    const auto frames = RecordedFrames();
-    ASSERT_EQ(frames.size(), 962u);
-    for (int n = 1; n <= 962; ++n) {
-        // 0 in the first frame only, then 0.75, 1.5, ..., 360 over and over.
-        const int step = n == 1 ? 0 : (n - 2) % 480 + 1;
-        const float right = 0.75f * step;
-        const std::vector<double> angles = FirstArgs(frames[n - 1], "glRotatef");
-        ASSERT_EQ(angles.size(), 4u);
-        ASSERT_EQ(angles[1], right) << "right box in frame " << n;
-        ASSERT_EQ(angles[3], 90.0f - right) << "left box in frame " << n;
+    const Vec4 middle = Bounds(box).centre, &corner = box.vertices[0].eye;
+    return std::atan2(corner[2] - middle[2], corner[0] - middle[0]) * 180 / 3.14159265358979323846;
+}
+
+TEST(RectanglesScene, BoxesTurnOppositeWaysByOneStepPerFrame)
+{
+    StartScene(rectanglesModule);
+    const std::vector<Frame> frames = DrawFrames(DrawRectanglesScene, 500);  // past a whole turn
+    auto step = [&](size_t n, int box) {
+        return std::remainder(Turn(Solids(frames[n]).at(box)) - Turn(Solids(frames[n - 1]).at(box)), 90.0);
+    };
+    const double right = step(1, 1);
+    EXPECT_GT(std::abs(right), 0.1);
+    for (size_t n = 1; n < frames.size(); ++n) {
+        ASSERT_NEAR(step(n, 1), right, 1e-3) << "frame " << n;
+        ASSERT_NEAR(step(n, 0), -right, 1e-3) << "frame " << n;
     }
-    EXPECT_EQ(FirstArgs(frames[480], "glRotatef")[1], 360.0) << "frame 481 draws the angle left by frame 480";
-    EXPECT_EQ(FirstArgs(frames[481], "glRotatef")[1], 0.75);
 }
 
 }  // namespace

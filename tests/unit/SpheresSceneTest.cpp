@@ -1,123 +1,93 @@
 #include "scenes/SceneSetup.h"
-#include "scenes/LevelMeter.h"
-#include "scenes/SceneState.h"
 #include "scenes/Scenes.h"
-#include "settings/Settings.h"
-#include "tests/unit/ExpectedCalls.h"
+#include "tests/unit/SceneChecks.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
 class SpheresScene : public ::testing::Test {
 protected:
-    void SetUp() override { ResetScenes(); }
+    void SetUp() override { StartScene(spheresModule); }
 };
 
-struct Colour {
-    float red, green, blue;
-};
-
-std::vector<GlCall> ExpectedSphere(double x, SpinAngles spin, Colour colour, float radius, int detail)
+// Left shows channel 0, right channel 1. Loud spheres reach across the
+// middle; their centres stay on their sides.
+TEST_F(SpheresScene, SpheresEitherSideOfTheCentreGrowWithTheirChannel)
 {
-    GlCall sphere = Call("gluSphere", {double(radius), double(detail), double(detail)});
-    sphere.object = recordedQuadric;
-    return {
-        Call("glPushMatrix"),
-        Call("glTranslatef", {x, 0, -5}),
-        Call("glRotatef", {spin.z, 0, 0, 1}),
-        Call("glRotatef", {spin.y, 0, 1, 0}),
-        Call("glRotatef", {spin.x, 1, 0, 0}),
-        Call("glColor3f", {colour.red, colour.green, colour.blue}),
-        sphere,
-        Call("glPopMatrix"),
-    };
+    EXPECT_TRUE(PairFollowsLevels(DrawLevels(DrawSpheresScene, 0.5f, 2.0f), [](const Shape& s) { return s.radius; }));
 }
 
-std::vector<GlCall> ExpectedFrame(SpinAngles spin, Colour right, Colour left, float level0, float level1, int detail)
+// The angle of the rotation from one modelview to the other, in degrees.
+double TurnBetween(const Mat4& a, const Mat4& b)
 {
-    std::vector<GlCall> frame = {
-        Call("glClear", {GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT}),
-        Call("glLightfv", {GL_LIGHT0, GL_DIFFUSE, 1, 1, 1, 1}),
-        Call("glLightfv", {GL_LIGHT0, GL_SPECULAR, 1, 1, 1, 1}),
-        Call("glLightfv", {GL_LIGHT0, GL_POSITION, -1.5f, 1.1f, 0.6f, 0}),
-        Call("glEnable", {GL_COLOR_MATERIAL}),
-        Call("glEnable", {GL_LIGHTING}),
-        Call("glEnable", {GL_LIGHT0}),
-        Call("glMaterialfv", {GL_FRONT, GL_SPECULAR, 1, 1, 1, 1}),
-        Call("glMateriali", {GL_FRONT, GL_SHININESS, 128}),
-    };
-    Append(frame, ExpectedSphere(1.5, spin, right, level1, detail));
-    Append(frame, ExpectedSphere(-1.5, spin, left, level0, detail));
-    frame.push_back(Call("PresentFrame"));
-    return frame;
+    double trace = 0;
+    for (int column = 0; column < 3; ++column)
+        for (int row = 0; row < 3; ++row)
+            trace += a[4 * column + row] * b[4 * column + row];
+    return std::acos(std::clamp((trace - 1) / 2, -1.0, 1.0)) * 180 / 3.14159265358979323846;
 }
 
-TEST_F(SpheresScene, FirstTwoFramesLightAndDrawThenAdvanceAfterPresenting)
+// Lit by a directional light from the viewer's side that stays put as they turn.
+TEST_F(SpheresScene, LitSpheresTurnALittleEachFrame)
 {
-    channelLevels.level = {0.04f, 2.0f};  // the meter's floor and maximum
-    SpinAngles spinAtPresent = {-1, -1, -1};
-    float redAtPresent = -1.0f;
-    onGlCall = [&](const GlCall& call) {
-        if (call.name == "PresentFrame") {
-            spinAtPresent = sphereSpin;
-            redAtPresent = sphereColour.red;
-        }
-    };
-    DrawSpheresScene();
-    // Right sphere (blue, red, green), left (red, green, blue).
-    EXPECT_TRUE(SameCalls(ExpectedFrame({0, 0, 0}, {0.66f, 0.0f, 0.33f}, {0.0f, 0.33f, 0.66f}, 0.04f, 2.0f, 10), glCalls));
-    EXPECT_EQ(glCalls.size(), 26u);
-    EXPECT_EQ(spinAtPresent.z, 0.0f) << "angles advanced before the frame was presented";
-    EXPECT_EQ(redAtPresent, 0.0f) << "colour advanced before the frame was presented";
-
-    glCalls.clear();
-    settings.detail = 24;  // read on every call
-    DrawSpheresScene();
-    const Colour second = {0.025f, 0.33f + 0.03f, 0.66f + 0.02f};
-    EXPECT_TRUE(SameCalls(ExpectedFrame({1.0f, 0.75f, 0.75f}, {second.blue, second.red, second.green}, second, 0.04f,
-                                        2.0f, 24),
-                          glCalls));
-    EXPECT_NEAR(second.green, 0.36, 1e-6);
-    EXPECT_NEAR(second.blue, 0.68, 1e-6);
-}
-
-TEST_F(SpheresScene, AnglesWrapAfter360And480Frames)
-{
-    for (int n = 1; n <= 482; ++n)
-        DrawSpheresScene();
-    const auto frames = RecordedFrames();
-    ASSERT_EQ(frames.size(), 482u);
-    for (int n = 1; n <= 482; ++n) {
-        // Frame n draws the angles left by n - 1 advances.
-        const int zSteps = n <= 361 ? n - 1 : n - 361;
-        const int xySteps = n <= 481 ? n - 1 : n - 481;
-        const std::vector<double> angles = FirstArgs(frames[n - 1], "glRotatef");
-        ASSERT_EQ(angles.size(), 6u);
-        for (int sphere = 0; sphere < 2; ++sphere) {
-            ASSERT_EQ(angles[3 * sphere], 1.0f * zSteps) << "z angle in frame " << n;
-            ASSERT_EQ(angles[3 * sphere + 1], 0.75f * xySteps) << "y angle in frame " << n;
-            ASSERT_EQ(angles[3 * sphere + 2], 0.75f * xySteps) << "x angle in frame " << n;
+    const std::vector<Frame> frames = DrawFrames(DrawSpheresScene, 500);  // past a whole turn
+    ASSERT_FALSE(frames.at(0).lights.empty());
+    EXPECT_TRUE(frames[0].lights.back()[3] == 0 && frames[0].lights.back()[2] > 0);
+    for (size_t n = 0; n < frames.size(); ++n) {
+        ASSERT_TRUE(WellFormed(frames[n]));
+        ASSERT_EQ(frames[n].lights, frames[0].lights);
+        const std::vector<Shape> spheres = Solids(frames[n]);
+        ASSERT_EQ(spheres.size(), 2u);
+        for (int k = 0; k < 2; ++k) {
+            for (double cap : {GL_DEPTH_TEST, GL_LIGHTING, GL_LIGHT0, GL_COLOR_MATERIAL})
+                ASSERT_TRUE(spheres[k].enabled.count(cap)) << "capability " << cap;
+            if (n == 0)
+                continue;
+            const double turn = TurnBetween(spheres[k].modelview, Solids(frames[n - 1])[k].modelview);
+            ASSERT_TRUE(turn > 0.1 && turn < 5) << turn << " degrees in frame " << n;
         }
     }
-    EXPECT_EQ(FirstArgs(frames[360], "glRotatef")[0], 360.0);
-    EXPECT_EQ(FirstArgs(frames[361], "glRotatef")[0], 1.0);
-    EXPECT_EQ(FirstArgs(frames[480], "glRotatef")[1], 360.0);
-    EXPECT_EQ(FirstArgs(frames[481], "glRotatef")[2], 0.75);
+    EXPECT_TRUE(ColoursDrift(frames));
 }
 
-TEST_F(SpheresScene, WithoutAQuadricNothingIsDrawnOrAdvanced)
+TEST_F(SpheresScene, DetailAndLinesComeFromTheSettings)
 {
+    for (int lines : {0, 1}) {
+        Settings chosen = initialSettings;
+        chosen.lines = lines;
+        StartScene(spheresModule, chosen);
+        for (int detail : {7, 24}) {
+            settings.detail = detail;  // read by every frame
+            for (const Shape& sphere : Solids(DrawFrames(DrawSpheresScene, 1).at(0))) {
+                EXPECT_TRUE(sphere.slices == detail && sphere.stacks == detail);
+                EXPECT_EQ(sphere.drawStyle, lines ? GLU_LINE : GLU_FILL);
+            }
+        }
+    }
+}
+
+// Without a quadric a call shows no frame, so the animation waits for the next.
+TEST_F(SpheresScene, WithoutAQuadricNothingIsDrawnOrMoved)
+{
+    DrawSpheresScene();
+    GLUquadric* const quadric = sphereQuadric;
     sphereQuadric = nullptr;
     DrawSpheresScene();
-    EXPECT_TRUE(glCalls.empty()) << glCalls.size() << " calls, the first " << FormatCall(glCalls.front());
-    EXPECT_EQ(sphereSpin.z, 0.0f);
-    EXPECT_EQ(sphereColour.red, 0.0f);
-
-    sphereQuadric = recordedQuadric;
+    sphereQuadric = quadric;
     DrawSpheresScene();
-    EXPECT_EQ(RecordedFrames().size(), 1u);
-    EXPECT_EQ(sphereSpin.z, 1.0f);
+    const std::vector<Frame> skipped = RecordedFrames();
+    StartScene(spheresModule);
+    const std::vector<Frame> plain = DrawFrames(DrawSpheresScene, 2);
+    ASSERT_EQ(skipped.size(), 2u);
+    EXPECT_EQ(skipped[1].calls.size(), plain[1].calls.size());
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(Solids(skipped[1]).at(k).modelview, Solids(plain[1]).at(k).modelview);
+        EXPECT_EQ(Solids(skipped[1]).at(k).vertices[0].colour, Solids(plain[1]).at(k).vertices[0].colour);
+    }
 }
 
 }  // namespace
