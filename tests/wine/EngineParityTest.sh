@@ -12,6 +12,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 host=$1 plugin=$2
+[ -f "$WINEPREFIX/system.reg" ] || "$here/cmake/wine-prefix.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimparity.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 width=240 height=180 fps=40
