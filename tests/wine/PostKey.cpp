@@ -1,7 +1,7 @@
-// post_key.exe TITLE KEY: waits up to 30 s for a top-level window called
-// TITLE, then posts it a key-down and a key-up of KEY (a letter, or ESC), the
-// way a key pressed in that window arrives. Exit code 0 once posted, 1 when
-// no such window came.
+// post_key.exe TITLE KEY: waits for a top-level window called TITLE, then
+// posts it a key-down and a key-up of KEY (a letter, or ESC), the way a key
+// pressed in that window arrives. Exit code 0 once posted. A window that
+// never comes, however slow the machine, is left to the test's time limit.
 #include <windows.h>
 
 #include <cstdio>
@@ -14,7 +14,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const WPARAM key = std::strcmp(argv[2], "ESC") == 0 ? VK_ESCAPE : static_cast<WPARAM>(argv[2][0]);
-    for (int tries = 0; tries < 300; ++tries) {
+    for (;;) {
         HWND window = FindWindowA(nullptr, argv[1]);
         if (window != nullptr && IsWindowVisible(window)) {
             PostMessageA(window, WM_KEYDOWN, key, 1);
@@ -23,6 +23,4 @@ int main(int argc, char** argv)
         }
         Sleep(100);
     }
-    std::fprintf(stderr, "post_key: no window called '%s'\n", argv[1]);
-    return 1;
 }
