@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/native -j2 --target capture_latency_bench >/dev/null
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimlatency.XXXXXX")
-source tests/linux-program/private-pulse.sh
+source tests/private-pulse.sh
 trap 'StopPulse; rm -rf "$work"' EXIT
 StartPulse
 build/native/bench/capture_latency_bench

@@ -10,7 +10,7 @@ set -euo pipefail
 brimwave=$1
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimlive.XXXXXX")
-source "$here/private-pulse.sh"
+source "$here/../private-pulse.sh"
 trap 'StopPulse; rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config"
 source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"

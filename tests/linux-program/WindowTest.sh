@@ -24,7 +24,7 @@ windowManager=$!
 brimwave=$1
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimwindow.XXXXXX")
-source "$here/private-pulse.sh"
+source "$here/../private-pulse.sh"
 trap 'StopPulse; kill "$windowManager"; rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config"
 ini="$XDG_CONFIG_HOME/brimwave/plugin.ini"

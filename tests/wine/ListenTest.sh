@@ -8,42 +8,17 @@
 # Usage: ListenTest.sh brimhost.exe Brimwave.exe fake_vis.dll vis_brim.dll post_key.exe
 # (in the wine tests' prefix and display)
 set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
 host=$1 viewer=$2 fake=$3 plugin=$4 postKey=$5
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimlistentest.XXXXXX")
-source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
-cd "$work"
-
+source "$here/tests/check.sh"
 # The server finds its socket, and wine's driver the server, through XDG_RUNTIME_DIR.
-export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
-unset PULSE_SERVER
-mkdir -m 0700 "$XDG_RUNTIME_DIR"
-pacatPid=""
-startServer() {
-    pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes \
-        --load="module-native-protocol-unix auth-anonymous=1" \
-        --load="module-null-sink sink_name=spk rate=48000 channels=2" --load=module-always-sink 2>/dev/null
-    pactl set-default-sink spk
-    # Without a stream playing, the null sink renders in blocks of up to two
-    # seconds and its monitor delivers late.
-    pacat --playback --device=spk --latency-msec=20 --format=s16le --rate=48000 --channels=2 /dev/zero &
-    pacatPid=$!
-}
-# Asked to quit, the server takes one to two seconds to go, at times
-# longer, and a start meanwhile finds it still running: this returns once it
-# has gone (killed outright after five seconds).
-stopServer() {
-    [ -z "$pacatPid" ] || kill "$pacatPid" 2>/dev/null || true
-    local daemon
-    daemon=$(cat "$XDG_RUNTIME_DIR/pulse/pid" 2>/dev/null) || return 0
-    pulseaudio --kill 2>/dev/null || true
-    for _ in $(seq 50); do
-        kill -0 "$daemon" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -KILL "$daemon" 2>/dev/null || true
-}
-trap 'stopServer; wine reg delete "HKCU\Software\Wine\Drivers" /v Audio /f >/dev/null 2>&1; rm -rf "$work"' EXIT
-startServer
+source "$here/tests/private-pulse.sh"
+[ -f "$WINEPREFIX/system.reg" ] || "$here/cmake/wine-prefix.sh"
+cd "$work"
+export XDG_CONFIG_HOME=$work/config
+trap 'StopPulse; wine reg delete "HKCU\Software\Wine\Drivers" /v Audio /f >/dev/null 2>&1; rm -rf "$work"' EXIT
+StartPulse
 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f >/dev/null 2>&1
 ffmpeg -nostdin -v error -f lavfi -i "aevalsrc=0.5*sin(2*PI*220*t)+0.3*sin(2*PI*440*t):s=48000:d=1.5" -ac 2 tone.wav
 
@@ -63,6 +38,15 @@ print(time.clock_gettime(time.CLOCK_MONOTONIC_RAW), file=open("tone-start", "w")
 os.execvp("paplay", ["paplay", "--device=spk", "tone.wav"])'
 }
 
+# renders N RUN: waits for N frames in the fake's log, or for RUN to end.
+renders() {
+    until [ "$(cat fake.log 2>/dev/null | grep -c render)" -ge "$1" ] || [ -e "$2.status" ]; do sleep 0.1; done
+}
+# shots N RUN: the same for N captures.
+shots() {
+    until [ "$(ls shots 2>/dev/null | wc -l)" -ge "$1" ] || [ -e "$2.status" ]; do sleep 0.1; done
+}
+
 run devices "$host" --list-devices
 check "--list-devices: the sink's monitor" grep -q '"Monitor of Null Output"' devices.out
 
@@ -70,7 +54,7 @@ check "--list-devices: the sink's monitor" grep -q '"Monitor of Null Output"' de
 # starts once 40 frames have gone by.
 export BRIM_FAKE_LOG=$work/fake.log
 (
-    for _ in $(seq 300); do [ "$(cat fake.log 2>/dev/null | grep -c render)" -ge 40 ] && break; sleep 0.1; done
+    renders 40 tone
     playTone
 ) &
 tonePid=$!
@@ -93,12 +77,19 @@ check "silence again after it ($after)" [ "$after" -eq 0 ]
 echo "latency from the tone's start to the first frame that shows it: $latency ms"
 
 # The real module, from a copy with its own plugin.ini: the boxes grow with
-# the tone, which starts about 30 captures in, and shrink after it.
+# the tone, which starts 20 captures in, and shrink after it; ESC ends the
+# run 25 captures after the tone.
 cp "$plugin" vis_brim.dll
-(sleep 4 && playTone) &
+(
+    shots 20 real
+    (playTone)
+    captured=$(ls shots | wc -l)
+    shots $((captured + 25)) real
+    [ -e real.status ] || wine "$postKey" Rectangles ESC
+) &
 tonePid=$!
 run real "$host" --listen --module 0 --size 160x120 --capture shots --capture-every 3 --capture-format bmp \
-    --seconds 8 ./vis_brim.dll
+    ./vis_brim.dll
 wait "$tonePid"
 read -r quiet peak last < <(python3 -c 'import glob
 for shot in sorted(glob.glob("shots/*.bmp")):
@@ -135,10 +126,13 @@ check "a module the plug-in does not have: the first" grep -q "^module 0: Rectan
 
 # The server goes away mid-run, once 40 frames have gone by (wine may take
 # seconds to start), and comes back: a line each way, frames all along.
+# The server comes back once the host has said it listens to silence.
 rendered=$(grep -c render fake.log)
 (
-    for _ in $(seq 300); do [ "$(grep -c render fake.log)" -ge $((rendered + 40)) ] && break; sleep 0.1; done
-    stopServer && sleep 2 && startServer
+    renders $((rendered + 40)) fault
+    StopPulse
+    until grep -qs '^listening: no audio endpoint' fault.out || [ -e fault.status ]; do sleep 0.1; done
+    StartPulse
 ) &
 run fault "$host" --listen --module 4 --seconds 8 "$fake"
 # Wine's driver says so, or its stream just stops sending.
@@ -148,8 +142,7 @@ check "opened again when it is back" [ "$(grep -c '^listening: "Monitor of Null 
 check "frames all along" grep -qE '^frames: [0-9]{3,} ' fault.out
 
 # No server: one line with the HRESULT, and exit code 10.
-stopServer
-sleep 1
+StopPulse
 run none "$host" --listen --module 4 --frames 5 "$fake"
 check "no server: exit code 10" [ "$(cat none.status)" = 10 ]
 check "no server: one line with the HRESULT" [ "$(grep -c '0x80040154 REGDB_E_CLASSNOTREG' none.err)/$(wc -l <none.err)" = 1/1 ]
