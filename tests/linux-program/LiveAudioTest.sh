@@ -35,11 +35,12 @@ Refused() {
     local what=$1
     check "$what: exit code 2 (got $status)" [ "$status" -eq 2 ]
     check "$what: one line naming PulseAudio" [ "$(grep -c "^brimwave: PulseAudio: " "$work/err")" -eq 1 ]
-    check "$what: within a few seconds (${took} s)" [ "$took" -le 5 ]
+    # Before the run's own limit of 60 s: ended by the failure, at any speed.
+    check "$what: ended by it (${took} s)" [ "$took" -lt 60 ]
 }
 
 mkdir -p -m 0700 "$work/none"
-XDG_RUNTIME_DIR="$work/none" Attempt --seconds 10
+XDG_RUNTIME_DIR="$work/none" Attempt --seconds 60
 Refused "no server"
 
 StartPulse
@@ -58,7 +59,12 @@ check "boxes grow with the tone ($loud pixels) over silence ($quiet)" [ "$loud" 
 pactl load-module module-null-sink sink_name=phones rate=48000 channels=2 >/dev/null
 pacat --playback --device=phones --latency-msec=20 --format=s16le --rate=48000 --channels=2 /dev/zero 2>/dev/null &
 phonesSilence=$!
-(sleep 1; pactl set-default-sink phones; exec paplay --device=phones "$work/tone.wav") &
+# The switch once brimwave records, however long it takes to start.
+(
+    until pactl list short source-outputs 2>/dev/null | grep -q .; do sleep 0.1; done
+    pactl set-default-sink phones
+    exec paplay --device=phones "$work/tone.wav"
+) &
 toneOnPhones=$!
 Show --module 0 --seconds 3 --snapshot "$work/phones.png" 2>"$work/err"
 kill "$toneOnPhones" "$phonesSilence" 2>/dev/null || true
@@ -72,16 +78,18 @@ env -u DISPLAY -u WAYLAND_DISPLAY "$brimwave" --seconds 10 2>"$work/err" || stat
 check "no display: exit code 6 (got $status) and why" grep -q "^brimwave: no display" "$work/err"
 [ "$status" -eq 6 ] || failures=$((failures + 1))
 
-Attempt --listen nosuch.monitor --seconds 10
+Attempt --listen nosuch.monitor --seconds 60
 Refused "no such source"
 
-(sleep 1.5; pactl unload-module module-null-sink) &
-Attempt --module 1 --seconds 10 --snapshot "$work/vanished.png"
+recording() { until pactl list short source-outputs 2>/dev/null | grep -q .; do sleep 0.1; done; }
+# A second of frames after the recording starts, so there is a last one to save.
+(recording; sleep 1; pactl unload-module module-null-sink) &
+Attempt --module 1 --seconds 60 --snapshot "$work/vanished.png"
 Refused "source vanished"
 check "the last frame still saved" [ -s "$work/vanished.png" ]
 
-(sleep 1.5; pulseaudio --kill) &
-Attempt --module 2 --seconds 10
+(recording; pulseaudio --kill) &
+Attempt --module 2 --seconds 60
 Refused "server gone"
 check "the settings still saved" grep -q "^\[Rectangle/Texture(prelim)\]" "$XDG_CONFIG_HOME/brimwave/plugin.ini"
 
