@@ -236,14 +236,25 @@ protected:
     }
 
     // The record speaks for a copy of the library in a directory whose path
-    // is `length` characters long.
-    void UseCopy(int length, std::wstring& directory, HMODULE& copy)
+    // is `length` characters long; freed when the test ends.
+    void UseCopy(int length)
     {
         directory = PrepareLibraryDirectory(length);
         copy = LoadCopy(directory);
         ASSERT_NE(copy, nullptr) << GetLastError();
         record.instance = copy;
     }
+
+    void TearDown() override
+    {
+        if (copy)
+            FreeLibrary(copy);
+        SettingsStore::TearDown();
+    }
+
+    std::wstring directory;
+    HMODULE copy = nullptr;
+    wchar_t path[iniPathSize] = {};
 
     std::string windowsIni()
     {
@@ -255,10 +266,7 @@ protected:
 
 TEST_F(SettingsStoreDeepPath, LongestDirectoryThatFitsStillWorks)
 {
-    std::wstring directory;
-    HMODULE copy = nullptr;
-    ASSERT_NO_FATAL_FAILURE(UseCopy(249, directory, copy));
-    wchar_t path[iniPathSize];
+    ASSERT_NO_FATAL_FAILURE(UseCopy(249));
     ASSERT_TRUE(BuildIniPath(&record, path));
     const std::wstring ini = directory + L"plugin.ini";
     EXPECT_EQ(std::wstring(path), ini);
@@ -269,15 +277,11 @@ TEST_F(SettingsStoreDeepPath, LongestDirectoryThatFitsStillWorks)
     LoadSettings(&record, active);
     EXPECT_EQ(settings.scales, 4321);
     DeleteFileW(ini.c_str());
-    FreeLibrary(copy);
 }
 
 TEST_F(SettingsStoreDeepPath, DirectoryTooLongLoadsAndSavesNothing)
 {
-    std::wstring directory;
-    HMODULE copy = nullptr;
-    ASSERT_NO_FATAL_FAILURE(UseCopy(250, directory, copy));
-    wchar_t path[iniPathSize];
+    ASSERT_NO_FATAL_FAILURE(UseCopy(250));
     EXPECT_FALSE(BuildIniPath(&record, path));
     EXPECT_STREQ(path, L"");
 
@@ -294,7 +298,6 @@ TEST_F(SettingsStoreDeepPath, DirectoryTooLongLoadsAndSavesNothing)
     EXPECT_EQ(ReadFileText(parent + L"plugin.ini"), "[Rectangles]\r\nscales=99\r\n");
     EXPECT_EQ(ReadFileText(iniPath), "[Rectangles]\r\nscales=98\r\n");
     DeleteFileW((parent + L"plugin.ini").c_str());
-    FreeLibrary(copy);
 }
 
 TEST_F(SettingsStoreDeepPath, UnknownInstanceLoadsAndSavesNothing)
