@@ -15,6 +15,7 @@
 #include "scenes/LevelMeter.h"
 #include "scenes/SceneSetup.h"
 #include "settings/Modules.h"
+#include "settings/Settings.h"
 #include "settings/SettingsFile.h"
 
 #include <SDL.h>
@@ -153,6 +154,9 @@ int RunLive(const ProgramOptions& options)
     LiveRun run = {Clock::now(), options.seconds, {}};
     int code = exitOk;
     for (RunEnd end = RunEnd::NextModule; end == RunEnd::NextModule;) {
+        // Each module starts from its own defaults: a module without a
+        // section must not take the previous module's values as its own.
+        settings = initialSettings;
         LoadSettingsFile(settingsPath, module);
         if (!OpenSdlWindow(moduleNames[module], error)) {
             code = Fail(exitInitFailed, error);

@@ -35,10 +35,10 @@ Geometry() {
     eval "$shell"
     echo "$X,$Y ${WIDTH}x$HEIGHT"
 }
-# Waits up to 5 s for the window to show the geometry.
+# Waits for the window to show the geometry, for a minute at the most.
 Becomes() {
     local window=$1 wanted=$2
-    for _ in $(seq 50); do
+    for _ in $(seq 600); do
         [ "$(Geometry "$window")" = "$wanted" ] && return 0
         sleep 0.1
     done
@@ -57,7 +57,7 @@ mkdir -p "$XDG_CONFIG_HOME/brimwave"
 printf '[Rectangles]\nscreen_x=100\nscreen_y=80\nscreen_w=400\nscreen_h=300\nvistype=1\nscales=500\n' >"$ini"
 "$brimwave" --module 0 &
 program=$!
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Rectangles$' | head -1)
+window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Rectangles$' | head -1)
 # The saved place is the frame's corner: the picture starts a border further in.
 check "opens with its frame at the saved place, the picture at the saved size" Becomes "$window" "102,82 400x300"
 
@@ -70,23 +70,24 @@ check "a second one brings the window back" Becomes "$window" "200,150 500x360"
 
 Key "$window" m
 Shows() {
-    timeout 5 xdotool search --sync --onlyvisible --name "^$1\$" >/dev/null
+    timeout 60 xdotool search --sync --onlyvisible --name "^$1\$" >/dev/null
 }
 check "M shows the next module" Shows Spheres
 Key "$(xdotool search --onlyvisible --name '^Spheres$' | head -1)" Escape
 status=0
-timeout 5 tail --pid="$program" -f /dev/null || status=$?
+timeout 60 tail --pid="$program" -f /dev/null || status=$?
 wait "$program" || status=$?
 check "ESC ends the run with exit code 0 (got $status)" [ "$status" -eq 0 ]
 
 check "the place, size and HOME and END saved" \
     grep -qPz '\[Rectangles\]\nscreen_x=198\nscreen_y=148\nscreen_w=500\nscreen_h=360\nvistype=1\nscales=550' "$ini"
-check "the Spheres keys in the Spheres section" grep -qPz '\[Spheres\]\n[^[]*detail=10\nlines=0' "$ini"
+check "the Spheres section holds the Spheres' own defaults, none of the Rectangles' values" \
+    grep -qPz '\[Spheres\]\nscreen_x=50\nscreen_y=50\nscreen_w=640\nscreen_h=480\nvistype=1\nfallspeed=77\nscales=500\nscalew=10000\ndetail=10\nlines=0' "$ini"
 
 "$brimwave" --seconds 3 &
 program=$!
 check "the next run starts with the module shown last" Shows Spheres
-check "and where it was left" Becomes "$(xdotool search --onlyvisible --name '^Spheres$' | head -1)" "200,150 500x360"
+check "and where it was left" Becomes "$(xdotool search --onlyvisible --name '^Spheres$' | head -1)" "52,52 640x480"
 wait "$program"
 
 [ "$failures" -eq 0 ] || cat "$ini"
