@@ -55,6 +55,23 @@ quiet=$(LitPixels "$work/silence.png")
 loud=$(LitPixels "$work/tone.png")
 check "boxes grow with the tone ($loud pixels) over silence ($quiet)" [ "$loud" -gt $((2 * quiet)) ]
 
+# A suspended output sends nothing at all: that is silence, and the boxes
+# fall instead of standing at the last level. The source is named by its
+# description, as --list-sources prints it.
+paplay --device=spk "$work/tone.wav" &
+tone=$!
+(
+    until pactl list short source-outputs 2>/dev/null | grep -q .; do sleep 0.1; done
+    sleep 1
+    pactl suspend-sink spk 1
+) &
+suspender=$!
+Show --module 0 --seconds 4 --listen "Monitor of Null Output" --snapshot "$work/suspended.png"
+kill "$tone" "$suspender" 2>/dev/null || true
+pactl suspend-sink spk 0
+suspended=$(LitPixels "$work/suspended.png")
+check "a suspended output is silence ($suspended pixels, silence $quiet)" [ "$suspended" -lt $((2 * quiet)) ]
+
 # The desktop changes its output while brimwave runs: the recording follows.
 pactl load-module module-null-sink sink_name=phones rate=48000 channels=2 >/dev/null
 pacat --playback --device=phones --latency-msec=20 --format=s16le --rate=48000 --channels=2 /dev/zero 2>/dev/null &
