@@ -1,9 +1,9 @@
 #include "gstreamer/FramePacing.h"
 
+#include "audio/AudioClock.h"
 #include "audio/SampleBytes.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -12,25 +12,58 @@ GstClockTime FrameTime(const FramePacing& pacing, guint64 frame)
     return pacing.gridStart + gst_util_uint64_scale(frame, GST_SECOND * pacing.fpsD, pacing.fpsN);
 }
 
-}  // namespace
-
-void StartPacing(FramePacing& pacing, int rate, int fpsN, int fpsD)
+double Fps(const FramePacing& pacing)
 {
-    std::memset(&pacing, 0, sizeof(pacing));
-    pacing.rate = rate;
-    pacing.fpsN = fpsN;
-    pacing.fpsD = fpsD;
+    return static_cast<double>(pacing.fpsN) / pacing.fpsD;
 }
 
-void ChangePacing(FramePacing& pacing, int rate, int fpsN, int fpsD)
+// The same block as --render's frame of this number, counted from the grid's start.
+gint64 BlockStart(const FramePacing& pacing, guint64 frame)
 {
-    if (pacing.started && (fpsN != pacing.fpsN || fpsD != pacing.fpsD)) {
-        pacing.gridStart = FrameTime(pacing, pacing.frame);
-        pacing.frame = 0;
+    return pacing.gridSample + OfflineBlockStart(static_cast<long>(frame), Fps(pacing), pacing.rate);
+}
+
+// Room for a whole window and a block before it.
+void SizeRing(FramePacing& pacing, int windowSamples)
+{
+    std::size_t size = 1024;
+    while (size < static_cast<std::size_t>(windowSamples) + 2 * blockSamples)
+        size *= 2;
+    if (pacing.left.size() != size) {
+        pacing.left.assign(size, 0);
+        pacing.right.assign(size, 0);
     }
+}
+
+}  // namespace
+
+void StartPacing(FramePacing& pacing, int rate, int fpsN, int fpsD, int windowSamples)
+{
     pacing.rate = rate;
     pacing.fpsN = fpsN;
     pacing.fpsD = fpsD;
+    pacing.started = false;
+    pacing.frame = 0;
+    SizeRing(pacing, windowSamples);
+    std::fill(pacing.left.begin(), pacing.left.end(), 0);
+    std::fill(pacing.right.begin(), pacing.right.end(), 0);
+}
+
+void ChangePacing(FramePacing& pacing, int rate, int fpsN, int fpsD, int windowSamples)
+{
+    if (rate != pacing.rate) {
+        StartPacing(pacing, rate, fpsN, fpsD, windowSamples);
+        return;
+    }
+    if (pacing.started && (fpsN != pacing.fpsN || fpsD != pacing.fpsD)) {
+        pacing.gridStart = FrameTime(pacing, pacing.frame);
+        pacing.gridSample = static_cast<gint64>(gst_util_uint64_scale_round(pacing.gridStart, rate, GST_SECOND));
+        pacing.frame = 0;
+    }
+    pacing.fpsN = fpsN;
+    pacing.fpsD = fpsD;
+    // A larger ring starts silent: at worst one frame shows less of its block.
+    SizeRing(pacing, windowSamples);
 }
 
 PacedFrame PaceWindow(FramePacing& pacing, const std::int16_t* samples, long count, int channels, GstClockTime start,
@@ -38,40 +71,34 @@ PacedFrame PaceWindow(FramePacing& pacing, const std::int16_t* samples, long cou
 {
     const gint64 first = static_cast<gint64>(gst_util_uint64_scale_round(start, pacing.rate, GST_SECOND));
     const gint64 end = first + count;
-    for (long i = std::max(0L, count - ringSamples); i < count; ++i) {
-        const int slot = static_cast<int>((first + i) & (ringSamples - 1));
-        pacing.ring[0][slot] = samples[i * channels];
-        pacing.ring[1][slot] = samples[i * channels + channels - 1];
+    const gint64 mask = static_cast<gint64>(pacing.left.size()) - 1;
+    for (long i = std::max(0L, count - static_cast<long>(mask + 1)); i < count; ++i) {
+        pacing.left[(first + i) & mask] = samples[i * channels];
+        pacing.right[(first + i) & mask] = samples[i * channels + channels - 1];
     }
     if (!pacing.started) {
         pacing.started = true;
         pacing.gridStart = start;
+        pacing.gridSample = first;
         pacing.frame = 0;
     }
-    const GstClockTime halfFrame = gst_util_uint64_scale(GST_SECOND, pacing.fpsD, 2 * static_cast<guint64>(pacing.fpsN));
-    const GstClockTime frameLength = gst_util_uint64_scale(GST_SECOND, pacing.fpsD, pacing.fpsN);
-    // Signed: a block that ends within the first 576 samples starts before the stream.
-    const gint64 blockFirst = end - blockSamples;
-    const gint64 blockTime = blockFirst >= 0
-                                 ? static_cast<gint64>(gst_util_uint64_scale(blockFirst, GST_SECOND, pacing.rate))
-                                 : -static_cast<gint64>(gst_util_uint64_scale(-blockFirst, GST_SECOND, pacing.rate));
-    GstClockTime due = FrameTime(pacing, pacing.frame);
-    if (blockTime + static_cast<gint64>(halfFrame) < static_cast<gint64>(due))
+    gint64 block = BlockStart(pacing, pacing.frame);
+    if (block + blockSamples > end)
         return {false, GST_CLOCK_TIME_NONE, GST_CLOCK_TIME_NONE};
-    // After a gap in the audio the grid catches up rather than stamping
-    // frames behind the sound.
-    if (blockTime > static_cast<gint64>(due + frameLength) && blockTime > static_cast<gint64>(pacing.gridStart)) {
-        pacing.frame = gst_util_uint64_scale_round(blockTime - pacing.gridStart, pacing.fpsN,
-                                                   GST_SECOND * static_cast<guint64>(pacing.fpsD));
-        due = FrameTime(pacing, pacing.frame);
+    // After a gap in the audio the grid catches up to the newest complete
+    // block rather than stamping frames behind the sound.
+    if (block < end - mask - 1 + blockSamples) {
+        const double seconds = static_cast<double>(end - blockSamples - pacing.gridSample) / pacing.rate;
+        pacing.frame = std::max<guint64>(pacing.frame, static_cast<guint64>(seconds * Fps(pacing)));
+        while (pacing.frame > 0 && BlockStart(pacing, pacing.frame) + blockSamples > end)
+            --pacing.frame;
+        block = BlockStart(pacing, pacing.frame);
     }
     for (int i = 0; i < blockSamples; ++i) {
-        const gint64 sample = blockFirst + i;
-        const bool before = sample < 0;
-        const int slot = static_cast<int>(sample & (ringSamples - 1));
-        left[i] = before ? 0 : pacing.ring[0][slot];
-        right[i] = before ? 0 : pacing.ring[1][slot];
+        left[i] = pacing.left[(block + i) & mask];
+        right[i] = pacing.right[(block + i) & mask];
     }
+    const GstClockTime pts = FrameTime(pacing, pacing.frame);
     ++pacing.frame;
-    return {true, due, FrameTime(pacing, pacing.frame) - due};
+    return {true, pts, FrameTime(pacing, pacing.frame) - pts};
 }

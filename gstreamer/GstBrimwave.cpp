@@ -1,7 +1,7 @@
 // The GStreamer element brimwave: the base class cuts the audio into windows
-// of a frame's worth of samples, FramePacing picks one a frame, and each
-// frame is the core's, as `brimwave --render` draws it, from the newest 576
-// samples of its window.
+// of a frame's worth of samples, FramePacing picks one a frame and the block
+// of samples it shows, and each frame is the core's, as `brimwave --render`
+// draws it.
 #include "gstreamer/ElementDrawing.h"
 #include "gstreamer/FramePacing.h"
 
@@ -54,7 +54,7 @@ struct GstBrimwave {
     // The streaming thread's:
     gboolean paced;          // the pacing has a grid for these caps
     gboolean dropping;       // the frame just rendered is not shown
-    FramePacing pacing;
+    FramePacing* pacing;
 };
 
 struct GstBrimwaveClass {
@@ -186,9 +186,9 @@ gboolean Setup(GstAudioVisualizer* scope)
         return FALSE;
     }
     if (self->paced)
-        ChangePacing(self->pacing, rate, fpsN, fpsD);
+        ChangePacing(*self->pacing, rate, fpsN, fpsD, scope->req_spf);
     else
-        StartPacing(self->pacing, rate, fpsN, fpsD);
+        StartPacing(*self->pacing, rate, fpsN, fpsD, scope->req_spf);
     self->paced = TRUE;
     std::string error;
     if (!PrepareTarget(self, width, height, error)) {
@@ -206,9 +206,9 @@ gboolean Render(GstAudioVisualizer* scope, GstBuffer* audio, GstVideoFrame* vide
     const bool flushed = self->flushed;
     self->flushed = FALSE;
     GST_OBJECT_UNLOCK(self);
-    FramePacing& pacing = self->pacing;
+    FramePacing& pacing = *self->pacing;
     if (flushed)
-        StartPacing(pacing, pacing.rate, pacing.fpsN, pacing.fpsD);
+        StartPacing(pacing, pacing.rate, pacing.fpsN, pacing.fpsD, scope->req_spf);
 
     GstMapInfo map;
     if (!gst_buffer_map(audio, &map, GST_MAP_READ)) {
@@ -286,6 +286,7 @@ void Finalize(GObject* object)
     GstBrimwave* self = GST_BRIMWAVE(object);
     if (self->claimed)
         ReleaseDrawing(self);
+    delete self->pacing;
     G_OBJECT_CLASS(gst_brimwave_parent_class)->finalize(object);
 }
 
@@ -345,6 +346,7 @@ static void gst_brimwave_class_init(GstBrimwaveClass* klass)
 static void gst_brimwave_init(GstBrimwave* self)
 {
     self->wanted = DefaultElementSettings();
+    self->pacing = new FramePacing;
     GstPad* sink = gst_element_get_static_pad(GST_ELEMENT(self), "sink");
     gst_pad_add_probe(sink, GST_PAD_PROBE_TYPE_EVENT_FLUSH, NoteFlush, self, nullptr);
     gst_object_unref(sink);
