@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds vis_brim.dll, brimhost.exe, the release zip and the installer, the
-# native program brimwave and its Debian package into dist/, then runs each
-# of the three modules in the host on its built-in signal, saves a picture
-# of each, and renders a short GIF of each to a synthesized beat.
+# native program brimwave, its GStreamer element and its Debian package into
+# dist/, then runs each of the three modules in the host on its built-in
+# signal, saves a picture of each, and renders a short GIF of each to a
+# synthesized beat.
 set -euo pipefail
 cd "$(dirname "$0")"
 setup/deps.sh
@@ -14,14 +15,16 @@ fi
 
 # The native program: the modules on Linux, and render.sh's engine; and its package.
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/native -j2 --target brimwave brimwave_package_files
+cmake --build build/native -j2 --target brimwave gstbrimwave brimwave_package_files
 # The package is made anew, so that no other version's is left to copy.
 rm -rf build/native/dist
 (cd build/native && cpack >/dev/null)
 rm -f dist/brimwave_*.deb
 mkdir -p dist
 cp build/native/brimwave build/native/dist/brimwave_*.deb dist/
-echo "-- dist/brimwave, dist/$(basename build/native/dist/brimwave_*.deb)"
+# The GStreamer element, for GST_PLUGIN_PATH=dist without installing.
+cp build/native/gstreamer/libgstbrimwave.so dist/
+echo "-- dist/brimwave, dist/libgstbrimwave.so, dist/$(basename build/native/dist/brimwave_*.deb)"
 
 cmake -S . -B build/windows --no-warn-unused-cli \
     -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as a desktop would install it: the program, its menu
-# entry and icon, its manual and copyright, the libraries it needs by their
-# package names, and no lintian errors (its warnings are printed).
+# entry and icon, its manual and copyright, the GStreamer element where
+# GStreamer finds it, the libraries they need by their package names, and no
+# lintian errors (its warnings are printed).
 # Usage: DebianPackageTest.sh path/to/CPackConfig.cmake
 set -euo pipefail
 work=$(mktemp -d "${TMPDIR:-/tmp}/brimdeb.XXXXXX")
@@ -17,11 +18,18 @@ for file in ./usr/bin/brimwave ./usr/share/applications/brimwave.desktop \
     check "holds $file" grep -qx "$file" "$work/files"
 done
 depends=$(dpkg-deb -f "$package" Depends)
-for library in libsdl2-2.0-0 libpulse0 libopengl0 libglu1-mesa libegl1; do
+for library in libsdl2-2.0-0 libpulse0 libopengl0 libglu1-mesa libegl1 libgstreamer1.0-0 \
+    libgstreamer-plugins-base1.0-0; do
     check "depends on $library" grep -q "$library" <<<"$depends"
 done
 dpkg-deb -x "$package" "$work/root"
 check "the packaged program runs" "$work/root/usr/bin/brimwave" --list
+plugins=./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/gstreamer-1.0
+check "holds the GStreamer element" grep -qx "$plugins/libgstbrimwave.so" "$work/files"
+GST_REGISTRY="$work/registry.bin" GST_PLUGIN_PATH="$work/root/$plugins" gst-inspect-1.0 brimwave \
+    >"$work/inspect" 2>&1 || true
+check "gst-inspect finds the packaged element" grep -q "Filename *$work/root/$plugins/libgstbrimwave.so" "$work/inspect"
+check "the element is a visualization" grep -q "Klass *Visualization" "$work/inspect"
 lintian --fail-on error "$package" 2>&1 | grep -v "running with root privileges" || true
 check "lintian finds no errors" lintian --fail-on error "$package"
 
