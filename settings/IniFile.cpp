@@ -2,7 +2,8 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,13 @@
 namespace {
 
 constexpr std::string_view blanks = " \t\r\v\f";
+constexpr std::string_view bom = "\xEF\xBB\xBF";
+
+// Where the first line starts: after a BOM, which editors may put there.
+std::size_t BodyStart(std::string_view text)
+{
+    return text.substr(0, bom.size()) == bom ? bom.size() : 0;
+}
 
 std::string_view Trim(std::string_view text)
 {
@@ -74,7 +82,7 @@ Found Find(std::string_view text, std::string_view section, std::string_view key
 {
     Found found;
     bool inside = false;
-    for (std::size_t start = 0; start < text.size();) {
+    for (std::size_t start = BodyStart(text); start < text.size();) {
         const Line line = LineAt(text, start);
         const std::string_view content = text.substr(line.start, line.end - line.start);
         start = line.next;
@@ -136,6 +144,60 @@ bool MakeDirectories(const std::string& path)
     return true;
 }
 
+// The file a chain of symbolic links ends at, which need not exist.
+std::string FollowLinks(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat status;
+        if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return path;
+        std::string target(static_cast<std::size_t>(status.st_size > 0 ? status.st_size : 4096) + 1, '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= target.size())
+            return path;
+        target.resize(static_cast<std::size_t>(length));
+        const std::size_t slash = path.rfind('/');
+        path = target[0] == '/' || slash == std::string::npos ? target : path.substr(0, slash + 1) + target;
+    }
+    return path;
+}
+
+// Strict UTF-8: no overlong forms, surrogates or code points past U+10FFFF.
+bool IsUtf8Text(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+        const unsigned char lead = byte(i);
+        if (lead == 0)
+            return false;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                                   : lead >= 0xF0 && lead <= 0xF4                                 ? 4
+                                                                                                  : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        std::uint32_t code = lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80)
+                return false;
+            code = code << 6 | (byte(i + k) & 0x3F);
+        }
+        const std::uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+bool IsReadOnly(const std::string& path, const struct stat& status)
+{
+    return (status.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0;
+}
+
 }  // namespace
 
 int ReadProfileInt(std::string_view text, std::string_view section, std::string_view key, int fallback)
@@ -187,41 +249,103 @@ std::string WriteProfileString(std::string_view text, std::string_view section, 
         result.append(line).append(ending).append(text.substr(found.sectionEnd));
     } else {
         result.append(text);
-        if (!result.empty() && result.back() != '\n')
+        if (result.size() > BodyStart(result) && result.back() != '\n')
             result.append(ending);
         result.append("[").append(section).append("]").append(ending).append(line).append(ending);
     }
     return result;
 }
 
-bool ReadTextFile(const std::string& path, std::string& text, bool& missing)
+TextFile ReadTextFile(const std::string& path)
 {
-    text.clear();
-    FILE* file = std::fopen(path.c_str(), "rb");
-    missing = !file && errno == ENOENT;
-    if (!file)
-        return false;
-    char buffer[4096];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof(buffer), file)) > 0)
-        text.append(buffer, count);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    return ok;
+    TextFile file;
+    file.target = FollowLinks(path);
+    // A device or FIFO may block, grow without end or act on being opened.
+    struct stat status;
+    if (lstat(file.target.c_str(), &status) != 0) {
+        if (errno != ENOENT)
+            file.problem = std::string("it cannot be read (") + std::strerror(errno) + ")";
+        return file;
+    }
+    file.exists = true;
+    const int fd = S_ISREG(status.st_mode) ? open(file.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC) : -1;
+    if (fd < 0 && S_ISREG(status.st_mode)) {
+        file.problem = std::string("it cannot be read (") + std::strerror(errno) + ")";
+        return file;
+    }
+    if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fd >= 0)
+            close(fd);
+        file.problem = "it is not a regular file";
+        return file;
+    }
+    char buffer[65536];
+    ssize_t count = 0;
+    while (file.text.size() <= maxTextFileBytes && (count = read(fd, buffer, sizeof(buffer))) != 0) {
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            break;
+        file.text.append(buffer, static_cast<std::size_t>(count));
+    }
+    const int readError = errno;
+    close(fd);
+    file.readOnly = IsReadOnly(file.target, status);
+    if (count < 0)
+        file.problem = std::string("it cannot be read (") + std::strerror(readError) + ")";
+    else if (file.text.size() > maxTextFileBytes)
+        file.problem = "it is too large to be a settings file (over 1 MiB)";
+    else if (!IsUtf8Text(file.text))
+        file.problem = "it is not text (it has NUL bytes or is not UTF-8)";
+    if (!file.problem.empty())
+        file.text.clear();
+    return file;
 }
 
-bool ReplaceTextFile(const std::string& path, const std::string& text)
+bool ReplaceTextFile(const std::string& path, const std::string& text, bool makeFolders)
 {
-    if (!MakeDirectories(path))
+    const std::string target = FollowLinks(path);
+    struct stat old;
+    const bool exists = lstat(target.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return errno = EINVAL, false;
+    if (exists && IsReadOnly(target, old))
+        return errno = EACCES, false;
+    if (!exists && makeFolders && !MakeDirectories(target))
         return false;
-    const std::string temporary = path + ".new";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    if (std::fclose(file) != 0 || !written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
+    // A new file takes the umask's mode; an old file's contents are never
+    // readable by more than before, even for a moment.
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = target + "." + std::to_string(getpid()) + (attempt ? "." + std::to_string(attempt) : "") + ".new";
+        fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, exists ? 0600 : 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
     }
-    return true;
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    if (exists) {
+        // Changing the owner clears set-id bits: the mode goes on last.
+        if ((old.st_uid != geteuid() || old.st_gid != getegid()) && fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)!fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        ok = fchmod(fd, old.st_mode & 07777) == 0;
+    }
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t count = write(fd, text.data() + done, text.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        ok = count > 0;
+        done += ok ? static_cast<std::size_t>(count) : 0;
+    }
+    ok = ok && fsync(fd) == 0;
+    ok = close(fd) == 0 && ok;
+    ok = ok && rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        errno = error;
+    }
+    return ok;
 }

@@ -5,6 +5,8 @@
 #include "settings/SettingsKeys.h"
 
 #include <cstdlib>
+#include <string_view>
+#include <sys/stat.h>
 
 namespace {
 
@@ -12,11 +14,21 @@ constexpr char programSection[] = "Brimwave";
 constexpr char moduleKey[] = "module";
 
 // The file's text, empty when it does not exist yet; false when it exists
-// but cannot be read.
+// but cannot be used.
 bool ReadSettingsText(const std::string& path, std::string& text)
 {
-    bool missing = false;
-    return !path.empty() && (ReadTextFile(path, text, missing) || missing);
+    if (path.empty())
+        return false;
+    TextFile file = ReadTextFile(path);
+    text = std::move(file.text);
+    return file.problem.empty();
+}
+
+// Only the default file's folders are made: a --settings path in a missing
+// folder is more likely a typing error than a wish for the folder.
+bool WriteSettingsText(const std::string& path, std::string_view text)
+{
+    return ReplaceTextFile(path, std::string(text), path == DefaultSettingsPath());
 }
 
 }  // namespace
@@ -32,6 +44,32 @@ std::string DefaultSettingsPath()
     return {};
 }
 
+SettingsUse CheckSettingsFile(const std::string& path, std::string& message)
+{
+    if (path.empty()) {
+        message = "no settings file (neither XDG_CONFIG_HOME nor HOME names a folder): settings are not saved";
+        return SettingsUse::ReadOnly;
+    }
+    const TextFile file = ReadTextFile(path);
+    const std::string refusal = "cannot use '" + path + "' as the settings file: ";
+    if (!file.problem.empty()) {
+        message = refusal + file.problem;
+        return SettingsUse::Refused;
+    }
+    if (file.readOnly) {
+        message = "'" + path + "' is read-only: settings are not saved";
+        return SettingsUse::ReadOnly;
+    }
+    const std::size_t slash = file.target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.target.substr(0, slash);
+    struct stat status;
+    if (!file.exists && path != DefaultSettingsPath() && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
+        message = refusal + "its folder does not exist";
+        return SettingsUse::Refused;
+    }
+    return SettingsUse::ReadWrite;
+}
+
 bool LoadSettingsFile(const std::string& path, int module)
 {
     std::string text;
@@ -45,17 +83,17 @@ bool LoadSettingsFile(const std::string& path, int module)
     return true;
 }
 
-void SaveSettingsFile(const std::string& path, int module)
+bool SaveSettingsFile(const std::string& path, int module)
 {
     std::string text;
     if (!ReadSettingsText(path, text))
-        return;
+        return false;
     const char* section = moduleNames[module];
     for (const SettingsKey& key : settingsKeys) {
         if (KeyApplies(key, module == spheresModule))
             text = WriteProfileString(text, section, key.name, std::to_string(settings.*key.field));
     }
-    ReplaceTextFile(path, text);
+    return WriteSettingsText(path, text);
 }
 
 int LoadLastModule(const std::string& path, int fallback)
@@ -64,9 +102,9 @@ int LoadLastModule(const std::string& path, int fallback)
     return ReadSettingsText(path, text) ? ReadProfileInt(text, programSection, moduleKey, fallback) : fallback;
 }
 
-void SaveLastModule(const std::string& path, int module)
+bool SaveLastModule(const std::string& path, int module)
 {
     std::string text;
-    if (ReadSettingsText(path, text))
-        ReplaceTextFile(path, WriteProfileString(text, programSection, moduleKey, std::to_string(module)));
+    return ReadSettingsText(path, text) &&
+           WriteSettingsText(path, WriteProfileString(text, programSection, moduleKey, std::to_string(module)));
 }
