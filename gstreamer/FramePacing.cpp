@@ -69,6 +69,15 @@ void ChangePacing(FramePacing& pacing, int rate, int fpsN, int fpsD, int windowS
 PacedFrame PaceWindow(FramePacing& pacing, const std::int16_t* samples, long count, int channels, GstClockTime start,
                       std::int16_t* left, std::int16_t* right)
 {
+    // Audio without times has no grid: every window shows its newest samples.
+    if (!GST_CLOCK_TIME_IS_VALID(start)) {
+        for (int i = 0; i < blockSamples; ++i) {
+            const long sample = count - blockSamples + i;
+            left[i] = sample < 0 ? 0 : samples[sample * channels];
+            right[i] = sample < 0 ? 0 : samples[sample * channels + channels - 1];
+        }
+        return {true, GST_CLOCK_TIME_NONE, GST_CLOCK_TIME_NONE};
+    }
     const gint64 first = static_cast<gint64>(gst_util_uint64_scale_round(start, pacing.rate, GST_SECOND));
     const gint64 end = first + count;
     const gint64 mask = static_cast<gint64>(pacing.left.size()) - 1;

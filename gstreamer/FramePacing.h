@@ -42,5 +42,6 @@ struct PacedFrame {
 
 // Takes a window of `count` interleaved frames starting at `start`; when it
 // is shown, `left` and `right` get the frame's block (a mono stream's on both).
+// A window of no time is always shown, with its newest samples and no time.
 PacedFrame PaceWindow(FramePacing& pacing, const std::int16_t* samples, long count, int channels, GstClockTime start,
                       std::int16_t* left, std::int16_t* right);

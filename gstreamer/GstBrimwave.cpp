@@ -54,6 +54,7 @@ struct GstBrimwave {
     // The streaming thread's:
     gboolean paced;          // the pacing has a grid for these caps
     gboolean dropping;       // the frame just rendered is not shown
+    gboolean restartLevels;  // flushed since the last frame drawn
     FramePacing* pacing;
 };
 
@@ -207,8 +208,10 @@ gboolean Render(GstAudioVisualizer* scope, GstBuffer* audio, GstVideoFrame* vide
     self->flushed = FALSE;
     GST_OBJECT_UNLOCK(self);
     FramePacing& pacing = *self->pacing;
-    if (flushed)
+    if (flushed) {
         StartPacing(pacing, pacing.rate, pacing.fpsN, pacing.fpsD, scope->req_spf);
+        self->restartLevels = TRUE;
+    }
 
     GstMapInfo map;
     if (!gst_buffer_map(audio, &map, GST_MAP_READ)) {
@@ -221,26 +224,28 @@ gboolean Render(GstAudioVisualizer* scope, GstBuffer* audio, GstVideoFrame* vide
     const GstClockTime start = GST_BUFFER_PTS(video->buffer);
     const PacedFrame paced =
         PaceWindow(pacing, reinterpret_cast<const std::int16_t*>(map.data),
-                   static_cast<long>(map.size / (sizeof(std::int16_t) * channels)), channels,
-                   GST_CLOCK_TIME_IS_VALID(start) ? start : 0, left, right);
+                   static_cast<long>(map.size / (sizeof(std::int16_t) * channels)), channels, start, left, right);
     gst_buffer_unmap(audio, &map);
     GST_LOG_OBJECT(self, "window at %" GST_TIME_FORMAT ": %s", GST_TIME_ARGS(start), paced.shown ? "shown" : "dropped");
     self->dropping = !paced.shown;
     if (!paced.shown)
         return TRUE;
-    GST_BUFFER_PTS(video->buffer) = paced.pts;
-    GST_BUFFER_DURATION(video->buffer) = paced.duration;
+    if (GST_CLOCK_TIME_IS_VALID(paced.pts)) {
+        GST_BUFFER_PTS(video->buffer) = paced.pts;
+        GST_BUFFER_DURATION(video->buffer) = paced.duration;
+    }
 
     const FrameOut out = {static_cast<unsigned char*>(GST_VIDEO_FRAME_PLANE_DATA(video, 0)),
                           GST_VIDEO_FRAME_WIDTH(video), GST_VIDEO_FRAME_HEIGHT(video),
                           GST_VIDEO_FRAME_PLANE_STRIDE(video, 0),
                           GST_VIDEO_FRAME_FORMAT(video) == GST_VIDEO_FORMAT_RGBx};
     std::string error;
-    if (!DrawFrame(self, left, right, wanted, flushed, out, error)) {
+    if (!DrawFrame(self, left, right, wanted, self->restartLevels, out, error)) {
         GST_ELEMENT_ERROR(self, RESOURCE, FAILED, ("cannot draw a %dx%d frame", out.width, out.height),
                           ("%s", error.c_str()));
         return FALSE;
     }
+    self->restartLevels = FALSE;
     return TRUE;
 }
 
@@ -266,6 +271,7 @@ GstStateChangeReturn ChangeState(GstElement* element, GstStateChange transition)
         self->claimed = TRUE;
         self->paced = FALSE;
         self->dropping = FALSE;
+        self->restartLevels = FALSE;
         GST_OBJECT_LOCK(self);
         self->flushed = FALSE;
         GST_OBJECT_UNLOCK(self);
