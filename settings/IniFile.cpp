@@ -268,14 +268,18 @@ TextFile ReadTextFile(const std::string& path)
         return file;
     }
     file.exists = true;
-    const int fd = S_ISREG(status.st_mode) ? open(file.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC) : -1;
-    if (fd < 0 && S_ISREG(status.st_mode)) {
+    if (!S_ISREG(status.st_mode)) {
+        file.problem = "it is not a regular file";
+        return file;
+    }
+    const int fd = open(file.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
         file.problem = std::string("it cannot be read (") + std::strerror(errno) + ")";
         return file;
     }
-    if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        if (fd >= 0)
-            close(fd);
+    // Checked again once open: the name may have been given to a FIFO since.
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd);
         file.problem = "it is not a regular file";
         return file;
     }

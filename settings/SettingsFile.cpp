@@ -63,7 +63,8 @@ SettingsUse CheckSettingsFile(const std::string& path, std::string& message)
     const std::size_t slash = file.target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.target.substr(0, slash);
     struct stat status;
-    if (!file.exists && path != DefaultSettingsPath() && (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))) {
+    const bool noFolder = stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode);
+    if (!file.exists && path != DefaultSettingsPath() && noFolder) {
         message = refusal + "its folder does not exist";
         return SettingsUse::Refused;
     }
