@@ -22,9 +22,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -135,6 +138,20 @@ RunEnd RunModule(int module, LiveRun& run)
 
 int RunLive(const ProgramOptions& options)
 {
+    // Refusals come before the sound server and the window are asked for.
+    const std::string settingsPath = options.settingsPath.empty() ? DefaultSettingsPath() : options.settingsPath;
+    std::string message;
+    const SettingsUse settingsUse = CheckSettingsFile(settingsPath, message);
+    if (settingsUse == SettingsUse::Refused)
+        return Fail(exitUsage, message);
+    if (settingsUse == SettingsUse::ReadOnly)
+        std::fprintf(stderr, "brimwave: %s\n", message.c_str());
+    // Writing into a FIFO without a reader would block at the end of the run.
+    struct stat snapshotStatus;
+    if (!options.snapshotPath.empty() && stat(options.snapshotPath.c_str(), &snapshotStatus) == 0 &&
+        !S_ISREG(snapshotStatus.st_mode))
+        return Fail(exitUsage, "the snapshot '" + options.snapshotPath + "' is not a regular file");
+
     std::string source = options.listen;
     std::string error;
     if (source.empty() && !DefaultMonitorSource(source, error))
@@ -147,12 +164,12 @@ int RunLive(const ProgramOptions& options)
 
     keepFrames = !options.snapshotPath.empty();
     SetFramePresenter(PresentToWindow);
-    const std::string settingsPath = options.settingsPath.empty() ? DefaultSettingsPath() : options.settingsPath;
     int module = options.module >= 0 ? options.module : LoadLastModule(settingsPath, rectanglesModule);
     if (module < 0 || module >= moduleCount)
         module = rectanglesModule;
     LiveRun run = {Clock::now(), options.seconds, {}};
     int code = exitOk;
+    bool saveFailed = false;  // said once a run
     for (RunEnd end = RunEnd::NextModule; end == RunEnd::NextModule;) {
         // Each module starts from its own defaults: a module without a
         // section must not take the previous module's values as its own.
@@ -167,8 +184,13 @@ int RunLive(const ProgramOptions& options)
         end = RunModule(module, run);
         ReleaseScene();
         CloseSdlWindow();
-        SaveSettingsFile(settingsPath, module);
-        SaveLastModule(settingsPath, module);
+        const bool saved = settingsUse != SettingsUse::ReadWrite ||
+                           (SaveSettingsFile(settingsPath, module) && SaveLastModule(settingsPath, module));
+        if (!saved && !saveFailed) {
+            saveFailed = true;
+            std::fprintf(stderr, "brimwave: cannot save the settings in '%s' (%s)\n", settingsPath.c_str(),
+                         std::strerror(errno));
+        }
         if (end == RunEnd::AudioEnded)
             code = Fail(exitAudio, run.audioError);
         if (end == RunEnd::NextModule)

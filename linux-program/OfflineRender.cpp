@@ -209,6 +209,13 @@ int RunOfflineRender(const OfflineOptions& options)
                                        std::to_string(moduleCount - 1) + ")");
     if (IsTheSong(options.rawVideoPath, options.wavPath))
         return Fail(exitUsage, "the video '" + options.rawVideoPath + "' is the song itself");
+    // A FIFO or device as the song would block its reader for ever.
+    struct stat songStatus;
+    if (stat(options.wavPath.c_str(), &songStatus) == 0 && !S_ISREG(songStatus.st_mode))
+        return Fail(exitBadWav, "cannot use '" + options.wavPath + "': not a regular file");
+    std::string settingsMessage;
+    if (CheckSettingsFile(options.settingsPath, settingsMessage) == SettingsUse::Refused)
+        return Fail(exitUsage, settingsMessage);
     SignalSource source;
     source.kind = SignalKind::WavFile;
     std::string error;
