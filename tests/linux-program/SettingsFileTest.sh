@@ -82,22 +82,30 @@ check "a FIFO as the snapshot: exit code 1 (got $status)" [ "$status" -eq 1 ]
 check "a FIFO as the snapshot: the message" \
     [ "$(cat "$work/err")" = "brimwave: the snapshot '$work/fifo.png' is not a regular file" ]
 
-# plugin.ini a link into a dotfiles folder; its target private, another
-# user's, with a BOM and CRLF line endings.
+# Another user's private file with a BOM and CRLF line endings.
+private="$work/private.ini"
+printf '\xef\xbb\xbf[Rectangles]\r\nscales=9\r\n' >"$private"
+chmod 0600 "$private"
+chown 12345:12346 "$private"
+Live --settings "$private"
+check "a private file: saved (exit code $status)" [ "$status" -eq 0 ]
+check "a private file: its mode and owner" [ "$(stat -c '%a %u:%g' "$private")" = "600 12345:12346" ]
+check "a private file: the BOM, the section and the value behind it" \
+    cmp -n 27 "$private" <(printf '\xef\xbb\xbf[Rectangles]\r\nscales=9\r\n')
+check "a private file: one Rectangles section" [ "$(grep -c 'Rectangles' "$private")" -eq 1 ]
+check "a private file: the keys saved, CRLF" grep -q $'^scalew=10000\r$' "$private"
+
+# plugin.ini a link into a dotfiles folder. (A run that got this far before
+# its refusal may have saved a plugin.ini.)
+rm -rf "$XDG_CONFIG_HOME"
 mkdir -p "$XDG_CONFIG_HOME/brimwave" "$work/dotfiles"
 target="$work/dotfiles/plugin.ini"
-printf '\xef\xbb\xbf[Rectangles]\r\nscales=9\r\n' >"$target"
-chmod 0600 "$target"
-chown 12345:12346 "$target"
+printf '[Rectangles]\nscales=9\n' >"$target"
 ln -s ../../dotfiles/plugin.ini "$XDG_CONFIG_HOME/brimwave/plugin.ini"
 Live
 check "a linked file: saved (exit code $status)" [ "$status" -eq 0 ]
 check "a linked file: still the link" [ "$(readlink "$XDG_CONFIG_HOME/brimwave/plugin.ini")" = ../../dotfiles/plugin.ini ]
-check "a linked file: its target's mode and owner" [ "$(stat -c '%a %u:%g' "$target")" = "600 12345:12346" ]
-check "a linked file: the BOM, the section and the value behind it" \
-    cmp -n 27 "$target" <(printf '\xef\xbb\xbf[Rectangles]\r\nscales=9\r\n')
-check "a linked file: one Rectangles section" [ "$(grep -c 'Rectangles' "$target")" -eq 1 ]
-check "a linked file: the keys saved, CRLF" grep -q $'^scalew=10000\r$' "$target"
+check "a linked file: its target saved" grep -q '^scalew=10000$' "$target"
 for folder in "$work/dotfiles" "$XDG_CONFIG_HOME/brimwave"; do
     check "a linked file: nothing else in $folder" [ "$(ls -A "$folder")" = plugin.ini ]
 done
