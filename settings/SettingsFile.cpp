@@ -31,6 +31,15 @@ bool WriteSettingsText(const std::string& path, std::string_view text)
     return ReplaceTextFile(path, std::string(text), path == DefaultSettingsPath());
 }
 
+// Hands `visit` the module's section and each key the module keeps, with its field.
+template <typename Visit>
+void ForEachKey(int module, Visit visit)
+{
+    for (const SettingsKey& key : settingsKeys)
+        if (KeyApplies(key, module == spheresModule))
+            visit(moduleNames[module], key.name, settings.*key.field);
+}
+
 }  // namespace
 
 std::string DefaultSettingsPath()
@@ -76,11 +85,9 @@ bool LoadSettingsFile(const std::string& path, int module)
     std::string text;
     if (!ReadSettingsText(path, text))
         return false;
-    const char* section = moduleNames[module];
-    for (const SettingsKey& key : settingsKeys) {
-        if (KeyApplies(key, module == spheresModule))
-            settings.*key.field = ReadProfileInt(text, section, key.name, settings.*key.field);
-    }
+    ForEachKey(module, [&](const char* section, const char* name, int& field) {
+        field = ReadProfileInt(text, section, name, field);
+    });
     return true;
 }
 
@@ -89,11 +96,9 @@ bool SaveSettingsFile(const std::string& path, int module)
     std::string text;
     if (!ReadSettingsText(path, text))
         return false;
-    const char* section = moduleNames[module];
-    for (const SettingsKey& key : settingsKeys) {
-        if (KeyApplies(key, module == spheresModule))
-            text = WriteProfileString(text, section, key.name, std::to_string(settings.*key.field));
-    }
+    ForEachKey(module, [&](const char* section, const char* name, int& field) {
+        text = WriteProfileString(text, section, name, std::to_string(field));
+    });
     return WriteSettingsText(path, text);
 }
 

@@ -7,13 +7,7 @@
 # code 6.
 # Usage: LiveAudioTest.sh path/to/brimwave
 set -euo pipefail
-brimwave=$1
-here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/brimlive.XXXXXX")
-source "$here/../private-pulse.sh"
-trap 'StopPulse; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config"
-source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
+source "$(dirname "$0")/program-test.sh" "$1" live
 # Pixels brighter than the background in a snapshot.
 LitPixels() {
     ffmpeg -nostdin -v error -i "$1" -f rawvideo -pix_fmt gray - |

@@ -8,13 +8,7 @@
 # Every run is capped at a minute: one that blocks shows exit code 124.
 # Usage: SettingsFileTest.sh path/to/brimwave
 set -euo pipefail
-brimwave=$1
-here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/brimsettings.XXXXXX")
-source "$here/../private-pulse.sh"
-trap 'StopPulse; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config"
-source "$here/../check.sh"
+source "$(dirname "$0")/program-test.sh" "$1" settings
 song="$work/song.wav"
 bash "$here/../../tools/make-song.sh" "$song" 0.2
 StartPulse

@@ -21,14 +21,9 @@ fi
 # server has no "fixed" font alias; it names the font evilwm asks for.
 evilwm -fn '-misc-fixed-*' -bw 2 >/dev/null 2>&1 &
 windowManager=$!
-brimwave=$1
-here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d "${TMPDIR:-/tmp}/brimwindow.XXXXXX")
-source "$here/../private-pulse.sh"
-trap 'StopPulse; kill "$windowManager"; rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config"
+source "$(dirname "$0")/program-test.sh" "$1" window
+AtExit() { kill "$windowManager"; }
 ini="$XDG_CONFIG_HOME/brimwave/plugin.ini"
-source "$(dirname "${BASH_SOURCE[0]}")/../check.sh"
 Geometry() {
     local X Y WIDTH HEIGHT shell
     shell=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null) || { echo "no window"; return; }

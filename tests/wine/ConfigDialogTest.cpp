@@ -85,6 +85,16 @@ void Click(HWND dialog, int control)
     SendMessageA(GetDlgItem(dialog, control), BM_CLICK, 0, 0);
 }
 
+// What a user changes in every module's dialog: the three sliders moved and
+// the waveform chosen.
+void ChangeCommonSettings(HWND dialog, int fallspeed, int scales, int scalew)
+{
+    MoveTo(dialog, IDC_FALLOFF, fallspeed);
+    MoveTo(dialog, IDC_SCALE_SPECTRUM, scales);
+    MoveTo(dialog, IDC_SCALE_WAVEFORM, scalew);
+    Click(dialog, IDC_WAVEFORM);
+}
+
 // The sliders at these settings, each pair's buttons checked by them.
 void ExpectShown(HWND dialog, int module, const Stored& shown)
 {
@@ -683,10 +693,7 @@ TEST_F(ConfigDialog, OkStoresPositionsAndRadioStates)
         SCOPED_TRACE(sections[module]);
         HWND dialog = OpenWith(module, fileValues);
         ASSERT_NE(dialog, nullptr);
-        MoveTo(dialog, IDC_FALLOFF, 700);
-        MoveTo(dialog, IDC_SCALE_SPECTRUM, 4321);
-        MoveTo(dialog, IDC_SCALE_WAVEFORM, 3000);
-        Click(dialog, IDC_WAVEFORM);
+        ChangeCommonSettings(dialog, 700, 4321, 3000);
         EXPECT_FALSE(Checked(dialog, IDC_SPECTRUM)) << "one pair";
         if (module == spheresModule) {
             MoveTo(dialog, IDC_DETAIL, 30);
@@ -720,10 +727,7 @@ TEST_F(ConfigDialog, OnlyOkAndEnterStore)
         SCOPED_TRACE(testing::Message() << way.name << ", " << sections[module]);
         HWND dialog = OpenWith(module, fileValues);
         ASSERT_NE(dialog, nullptr);
-        MoveTo(dialog, IDC_FALLOFF, 650);
-        MoveTo(dialog, IDC_SCALE_SPECTRUM, 42);
-        MoveTo(dialog, IDC_SCALE_WAVEFORM, 29000);
-        Click(dialog, IDC_WAVEFORM);
+        ChangeCommonSettings(dialog, 650, 42, 29000);
         switch (way.way) {
         case okButton: Click(dialog, IDOK); break;
         case enterKey:
