@@ -10,6 +10,11 @@ void StepFrame(const VisModule& record, int module)
     RedrawFrame(module);
 }
 
+void MeasureFrame(const VisModule& record, int module)
+{
+    MeasureLevels(record, sceneModules[module].meter);
+}
+
 void RedrawFrame(int module)
 {
     if (HasFramePresenter())

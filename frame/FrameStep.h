@@ -9,6 +9,9 @@
 // only, so the levels go on following the music.
 void StepFrame(const VisModule& record, int module);
 
+// The levels of the frame only, for a front end that cannot draw it now.
+void MeasureFrame(const VisModule& record, int module);
+
 // A paint: the module's scene once more from the current levels, which also
 // moves its animation on a step. Nothing without a presenter.
 void RedrawFrame(int module);

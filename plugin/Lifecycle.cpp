@@ -2,9 +2,11 @@
 
 #include "frame/FrameStep.h"
 #include "plugin/PluginEntry.h"
+#include "scenes/FramePresenter.h"
 #include "settings/ConfigDialogs.h"
 #include "settings/Modules.h"
 #include "settings/SettingsStore.h"
+#include "window/RenderContext.h"
 #include "window/VisWindow.h"
 
 #include <commctrl.h>
@@ -30,24 +32,54 @@ void ShowInitError(const VisModule& module, const char* text)
     MessageBoxA(module.hostWindow, text, "Error", MB_OK);
 }
 
+// What Init loaded, for Quit to save: the record and module of that Init,
+// whatever module the getter handed out since. Nothing before an Init.
+bool settingsHeld = false;
+VisModule* heldRecord = nullptr;
+int heldModule = 0;
+
+// A frame on a thread the context is not current on: it borrows the context
+// for the frame, or only measures when there is none to be had.
+void RenderElsewhere(const VisModule& module)
+{
+    if (HasFramePresenter() && BorrowRenderContext()) {
+        StepFrame(module, windowModule);
+        EndBorrowedFrame();
+    } else {
+        MeasureFrame(module, windowModule);
+    }
+}
 
 }  // namespace
 
 void ConfigModule(VisModule* module)
 {
-    LoadSettings(module, activeModule);
+    // While a module runs, its dialog edits the record it draws from: the
+    // file may hold an older place of its window.
+    const bool running = visWindow != nullptr && settingsHeld;
+    const VisModule* record = running ? heldRecord : module;
+    const int index = running ? heldModule : activeModule;
+    if (!running)
+        LoadSettings(record, index);
     // The dialogs' trackbars need the common controls' class, which a host
     // may never have registered.
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    const ConfigDialog& dialog = configDialogs[activeModule];
-    DialogBoxParamA(module->instance, MAKEINTRESOURCEA(dialog.templateId), module->hostWindow, dialog.procedure, 0);
-    SaveSettings(module, activeModule);
+    const ConfigDialog& dialog = configDialogs[index];
+    DialogBoxParamA(record->instance, MAKEINTRESOURCEA(dialog.templateId), module->hostWindow, dialog.procedure, 0);
+    SaveSettings(record, index);
 }
 
 int InitModule(VisModule* module)
 {
+    // A window still open: the host started again without Quit. The running
+    // module goes on; a box here would block the host.
+    if (visWindow)
+        return 1;
     LoadSettings(module, activeModule);
+    settingsHeld = true;
+    heldRecord = module;
+    heldModule = activeModule;
     if (!RegisterVisWindowClass(module->instance)) {
         ShowInitError(*module, "Error registering window class");
         return 1;
@@ -69,29 +101,24 @@ int InitModule(VisModule* module)
     return 0;
 }
 
-int RenderRectangles(VisModule* module)
+// Every record's Render draws the module whose window is open.
+int RenderModule(VisModule* module)
 {
-    StepFrame(*module, rectanglesModule);
+    if (ContextIsCurrentHere())
+        StepFrame(*module, windowModule);
+    else
+        RenderElsewhere(*module);
     return 0;
 }
 
-int RenderSpheres(VisModule* module)
-{
-    StepFrame(*module, spheresModule);
-    return 0;
-}
-
-int RenderTexture(VisModule* module)
-{
-    StepFrame(*module, textureModule);
-    return 0;
-}
-
+// Acts for the module Init started, whichever record the call carries.
 void QuitModule(VisModule* module)
 {
-    SaveSettings(module, activeModule);
+    const VisModule* record = settingsHeld ? heldRecord : module;
+    if (settingsHeld)
+        SaveSettings(record, heldModule);
+    settingsHeld = false;
     if (visWindow)
-        DestroyWindow(visWindow);
-    visWindow = nullptr;
-    UnregisterVisWindowClass(module->instance);
+        CloseVisWindow();
+    UnregisterVisWindowClass(record->instance);
 }

@@ -5,7 +5,5 @@
 
 void ConfigModule(VisModule* module);
 int InitModule(VisModule* module);
-int RenderRectangles(VisModule* module);
-int RenderSpheres(VisModule* module);
-int RenderTexture(VisModule* module);
+int RenderModule(VisModule* module);
 void QuitModule(VisModule* module);

@@ -9,15 +9,15 @@ int activeModule = 0;
 
 namespace {
 
-constexpr VisModule MakeModule(int index, RenderEntry render)
+constexpr VisModule MakeModule(int index)
 {
-    return ::MakeModule(moduleNames[index], ConfigModule, InitModule, render, QuitModule);
+    return ::MakeModule(moduleNames[index], ConfigModule, InitModule, RenderModule, QuitModule);
 }
 
 std::array<VisModule, moduleCount> modules = {
-    MakeModule(rectanglesModule, RenderRectangles),
-    MakeModule(spheresModule, RenderSpheres),
-    MakeModule(textureModule, RenderTexture),
+    MakeModule(rectanglesModule),
+    MakeModule(spheresModule),
+    MakeModule(textureModule),
 };
 
 VisHeader header = {visHeaderVersion, "Brimwave (OpenGL) v0.6", GetModule};

@@ -1,23 +1,28 @@
 #include "scenes/FramePresenter.h"
 
+#include <atomic>
+
 namespace {
 
-FramePresenter presenter = nullptr;
+// A front end may clear it on one thread while a frame ends on another: the
+// frame reads it once. Relaxed loads and stores are plain moves.
+std::atomic<FramePresenter> presenter{nullptr};
 
 }  // namespace
 
 void SetFramePresenter(FramePresenter present)
 {
-    presenter = present;
+    presenter.store(present, std::memory_order_relaxed);
 }
 
 bool HasFramePresenter()
 {
-    return presenter != nullptr;
+    return presenter.load(std::memory_order_relaxed) != nullptr;
 }
 
 void PresentFrame()
 {
-    if (presenter)
-        presenter();
+    const FramePresenter present = presenter.load(std::memory_order_relaxed);
+    if (present)
+        present();
 }

@@ -10,6 +10,7 @@
 
 
 HWND visWindow = nullptr;
+int windowModule = 0;
 
 namespace {
 
@@ -19,12 +20,10 @@ static_assert(windowStyle == 0x100C0000);
 constexpr DWORD windowExStyle = WS_EX_APPWINDOW;
 // The platform gives every overlapped window a caption.
 constexpr DWORD framedStyle = windowStyle | WS_CAPTION;
+constexpr UINT closeWindowMessage = letGoOfContextMessage + 1;
 
 // Set by the creation message when no pixel format or GL context could be had.
 bool contextRefused = false;
-
-// The module the window was made for, which its paints draw.
-int windowModule = 0;
 
 void ForwardToHost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -72,9 +71,7 @@ LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam)
 {
     if (!renderContext)
         return DefWindowProcA(window, WM_SIZE, wParam, lParam);
-    clientWidth = LOWORD(lParam);
-    clientHeight = HIWORD(lParam);
-    ResizeScene(clientWidth, clientHeight);
+    ResizeRenderContext(LOWORD(lParam), HIWORD(lParam));
     if (IsFullScreen())
         return 0;
     RECT outer;
@@ -84,9 +81,12 @@ LRESULT OnSize(HWND window, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+// While another thread renders, the context is not current here and the
+// paint is skipped: that thread's next frame covers it.
 LRESULT OnPaint(HWND window)
 {
-    RedrawFrame(windowModule);
+    if (ContextIsCurrentHere())
+        RedrawFrame(windowModule);
     ValidateRect(window, nullptr);
     return 0;
 }
@@ -133,6 +133,16 @@ bool RegisterVisWindowClass(HINSTANCE instance)
     return RegisterClassExA(&windowClass) != 0;
 }
 
+void CloseVisWindow()
+{
+    // Only the window's own thread may destroy it.
+    if (GetWindowThreadProcessId(visWindow, nullptr) == GetCurrentThreadId())
+        DestroyWindow(visWindow);
+    else
+        SendMessageA(visWindow, closeWindowMessage, 0, 0);
+    visWindow = nullptr;
+}
+
 void UnregisterVisWindowClass(HINSTANCE instance)
 {
     UnregisterClassA(className, instance);
@@ -162,6 +172,8 @@ LRESULT CALLBACK VisWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_LBUTTONDOWN: return OnLeftButtonDown(window, lParam);
     case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
     case WM_KEYUP: return OnKeyUp(window, wParam, lParam);
+    case letGoOfContextMessage: LetGoOfRenderContext(); return 0;
+    case closeWindowMessage: DestroyWindow(window); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -4,9 +4,13 @@
 #include "player/VisModule.h"
 
 extern HWND visWindow;
+// The module the window was made for, which its frames and paints draw.
+extern int windowModule;
 
 bool RegisterVisWindowClass(HINSTANCE instance);
 void UnregisterVisWindowClass(HINSTANCE instance);
+// Destroys visWindow from any thread.
+void CloseVisWindow();
 
 // Creates the window for module `moduleIndex` at the saved place and size, or
 // on the nearest screen when that place would be lost, owned by the player's
