@@ -166,11 +166,14 @@ protected:
     // Renders frames on a second thread while this one pumps and paints.
     void RenderElsewhere(int frames)
     {
+        const int swapsBefore = calls.swaps;
         RenderThread job;
         job.Start(player, frames);
         ASSERT_NE(job.handle, nullptr);
         for (int second = 0; second < waitCapSeconds; ++second) {
-            Paint(window);  // a paint meanwhile is skipped, never drawn into the frame
+            // Once the second thread has drawn, paints here are skipped.
+            if (job.done > 0)
+                Paint(window);
             const DWORD woken = MsgWaitForMultipleObjects(1, &job.handle, FALSE, 1000, QS_ALLINPUT);
             player.Pump();
             if (woken == WAIT_OBJECT_0)
@@ -178,6 +181,7 @@ protected:
         }
         ASSERT_EQ(job.done, frames) << "the render thread ended";
         EXPECT_EQ(job.nonZero, 0) << "every Render returned 0";
+        EXPECT_EQ(calls.swaps - swapsBefore, frames) << "one presented frame a Render, none a paint";
     }
 
     void ExpectNothingLeft()
@@ -229,6 +233,32 @@ TEST_F(RenderThreads, RenderFromASecondThreadDraws)
     EXPECT_TRUE(player.quitCodes.empty()) << "nothing ended the run";
 
     player.Quit();
+    player.Pump();
+    ExpectNothingLeft();
+}
+
+struct QuitThread {
+    unsigned char* record;
+    static DWORD WINAPI Run(void* parameter)
+    {
+        auto* job = static_cast<QuitThread*>(parameter);
+        Field<QuitCall>(job->record, record::quitEntry)(job->record);
+        return 0;
+    }
+};
+
+TEST_F(RenderThreads, QuitFromTheRenderThreadClosesTheWindow)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(2, boxKeys));
+    FeedWaveform(200);
+    ASSERT_NO_FATAL_FAILURE(RenderElsewhere(2));
+    QuitThread job = {player.module};
+    HANDLE thread = CreateThread(nullptr, 0, QuitThread::Run, &job, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_TRUE(PumpUntilDone(player, thread)) << "Quit returns";
+    CloseHandle(thread);
+    EXPECT_FALSE(IsWindow(window)) << "closed by its own thread";
+    player.Quit();  // the stand-in's own, which finds nothing running
     player.Pump();
     ExpectNothingLeft();
 }
