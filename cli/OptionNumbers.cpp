@@ -30,7 +30,9 @@ bool ParseInt(const char* text, int minimum, int maximum, int& value)
 
 bool ParseDouble(const char* text, double minimum, double maximum, double& value)
 {
-    if (*text == '\0')
+    // Decimal only, as ParseLong: strtod would also take hex ("0x10") and
+    // words ("inf", "nan").
+    if (*text == '\0' || std::strspn(text, "0123456789+-.eE") != std::strlen(text))
         return false;
     char* end = nullptr;
     errno = 0;

@@ -4,7 +4,7 @@
 
 bool ParseLong(const char* text, long minimum, long maximum, long& value);
 bool ParseInt(const char* text, int minimum, int maximum, int& value);
-// Finite only.
+// Decimal and finite only.
 bool ParseDouble(const char* text, double minimum, double maximum, double& value);
 // "640x480", both sides 1..maxSide.
 bool ParseSize(const char* text, int maxSide, int& width, int& height);

@@ -5,6 +5,7 @@
 #include "audio/SignalSource.h"
 #include "cli/Failure.h"
 #include "files/ImageFile.h"
+#include "host/EntryGuard.h"
 #include "host/HostOptions.h"
 #include "host/LoopbackCapture.h"
 #include "host/PluginWindow.h"
@@ -34,6 +35,8 @@ long keyMessages = 0;
 // of the next), and failures show in a box when there is no console.
 bool viewer = false;
 bool switchRequested = false;
+// As the program was called: its lines and --help say which one ran.
+const char* programName = "brimhost";
 ListenSource listening;
 
 // Start-up as the user sees it: from the call of Init to the return of the
@@ -215,6 +218,15 @@ std::string CapturePath(const std::string& folder, long frame, const char* exten
     return folder + (last == '\\' || last == '/' ? "" : "\\") + name;
 }
 
+bool FolderExists(const std::string& file)
+{
+    const std::size_t slash = file.find_last_of("\\/");
+    if (slash == std::string::npos)
+        return true;  // the current folder
+    const DWORD attributes = GetFileAttributesW(WidePath(file.substr(0, slash + 1)).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool EndsWithBmp(const std::string& path)
 {
     return path.size() >= 4 && lstrcmpiA(path.c_str() + path.size() - 4, ".bmp") == 0;
@@ -334,7 +346,9 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
         WriteRecordBytes(left, right, *module);
         if (!options.rawVideoPath.empty())
             BeginSinkFrame();
+        EnterEntry(Entry::Render);
         renderResult = module->Render(module);
+        LeaveEntry();
         if (++frames == 1)
             firstFrameShown = Seconds();
         if (!options.rawVideoPath.empty() && !EndSinkFrame()) {
@@ -408,11 +422,17 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     if (!options.captureDir.empty() && !CreateDirectoryW(WidePath(options.captureDir).c_str(), nullptr) &&
         GetLastError() != ERROR_ALREADY_EXISTS)
         return Fail(exitCaptureFailed, "cannot create '" + options.captureDir + "' (" + ErrorText(GetLastError()) + ")");
+    // Up front, not after the whole run.
+    if (!options.snapshotPath.empty() && !FolderExists(options.snapshotPath))
+        return Fail(exitCaptureFailed, "cannot save the last frame as '" + options.snapshotPath +
+                                           "': its folder does not exist");
     module->sampleRate = source.rate;
     module->channelCount = 2;
 
     initStarted = Seconds();
+    EnterEntry(Entry::Init);
     const int initResult = module->Init(module);
+    LeaveEntry();
     initReturned = Seconds();
     if (initResult != 0)
         return Fail(exitInitFailed, "Init of module " + std::to_string(options.module) + " returned " +
@@ -421,6 +441,10 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     Capture capture;
     capture.window = FindPluginWindow(hostWindow);
     int result = exitOk;
+    // The place and size the plug-in opened with are put back before Quit,
+    // so that what it saves of its window is its own, not the run's.
+    RECT opened = {};
+    const bool resized = options.width > 0 && capture.window != nullptr && GetWindowPlace(capture.window, opened);
     const bool sized =
         options.width <= 0 || (capture.window != nullptr && SetClientSize(capture.window, options.width, options.height));
     const bool rawVideo = !options.rawVideoPath.empty();
@@ -429,7 +453,7 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
         GetClientRect(capture.window, &client);
     std::string error;
     if (!sized && !rawVideo)
-        std::fprintf(stderr, "brimhost: warning: could not give the plug-in window a %dx%d client area\n",
+        std::fprintf(stderr, "%s: warning: could not give the plug-in window a %dx%d client area\n", programName,
                      options.width, options.height);
     if ((!options.captureDir.empty() || !options.snapshotPath.empty() || rawVideo) && capture.window == nullptr)
         result = Fail(exitCaptureFailed, "the plug-in opened no window to capture");
@@ -442,7 +466,11 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
         result = Fail(exitCaptureFailed, error);
     else
         result = RunLoop(options, module, source, capture);
+    if (resized && IsWindow(capture.window))
+        SetWindowPlace(capture.window, opened);
+    EnterEntry(Entry::Quit);
     module->Quit(module);
+    LeaveEntry();
     CloseWav(source.wav);
     return result;
 }
@@ -483,8 +511,9 @@ int Run(HostOptions options)
         return result;
     }
 
-    // A remembered module the plug-in no longer has: the viewer starts the first.
-    if (options.viewer && plugin.header->getModule(options.module) == nullptr)
+    // A remembered module the plug-in no longer has: the viewer starts the
+    // first. One asked for on the command line is refused as brimhost does.
+    if (options.viewer && !options.moduleGiven && plugin.header->getModule(options.module) == nullptr)
         options.module = 0;
     VisModule* module = plugin.header->getModule(options.module);
     if (module == nullptr) {
@@ -501,10 +530,15 @@ int Run(HostOptions options)
     module->hostWindow = hostWindow;
     module->instance = plugin.library;
 
-    if (options.config)
+    StartEntryGuard(options.pluginPath, options.watchdogSeconds);
+    if (options.config) {
+        EnterEntry(Entry::Config);
         module->Config(module);
-    else
+        LeaveEntry();
+    } else {
         result = RunModules(options, plugin, module, hostWindow);
+    }
+    StopEntryGuard();
     DestroyWindow(hostWindow);
     FreeLibrary(plugin.library);
     return result;
@@ -516,22 +550,24 @@ int Run(HostOptions options)
 // file system whatever characters it holds.
 int wmain(int argc, wchar_t** argv)
 {
-    SetFailureReport("brimhost", ShowFailureBox);
+    const bool viewerProgram = IsViewerProgram();
+    programName = viewerProgram ? "Brimwave.exe" : "brimhost";
+    const std::string program = viewerProgram ? "Brimwave.exe" : "brimhost.exe";
+    SetFailureReport(programName, ShowFailureBox);
     std::vector<std::string> arguments(static_cast<std::size_t>(argc));
     std::transform(argv, argv + argc, arguments.begin(), Utf8Text);
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments)
         pointers.push_back(argument.c_str());
-    const bool viewerProgram = IsViewerProgram();
     if (viewerProgram)
         AttachParentConsole();
     const ParsedOptions parsed =
         ParseHostOptions(argc, pointers.data(), viewerProgram ? ViewerDefaults() : HostOptions());
     viewer = parsed.options.viewer;
     if (!parsed.error.empty())
-        return Fail(exitUsage, parsed.error + "\n(brimhost.exe --help lists the options and exit codes)");
+        return Fail(exitUsage, parsed.error + "\n(" + program + " --help lists the options and exit codes)");
     if (parsed.options.help) {
-        std::printf("%s", HostUsage());
+        std::printf("%s", HostUsage(program).c_str());
         return exitOk;
     }
     std::string error;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -53,6 +54,22 @@ bool IsOption(const char* argument)
     return argument[0] == '-' && argument[1] != '\0';
 }
 
+bool IsAny(const std::string& name, std::initializer_list<const char*> names)
+{
+    for (const char* each : names)
+        if (name == each)
+            return true;
+    return false;
+}
+
+// What only a run of a module uses: --list and --config run none.
+bool IsRunOption(const std::string& name)
+{
+    return IsAny(name, {"--frames", "--seconds", "--fps", "--no-sleep", "--render", "--render-fps", "--size",
+                        "--capture", "--capture-every", "--capture-format", "--snapshot", "--raw-video", "--wav",
+                        "--silence", "--listen"});
+}
+
 }  // namespace
 
 ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOptions& defaults)
@@ -69,6 +86,10 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOpti
         parsed.error = message;
         return parsed;
     };
+    // Each option once: a second one would silently win or be lost.
+    std::set<std::string> given;
+    std::string action;     // --list, --config or --list-devices, the first given
+    std::string runOption;  // the first option that only a run uses
 
     for (int i = 1; i < argc; ++i) {
         const std::string name = argv[i];
@@ -79,6 +100,22 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOpti
             pluginGiven = true;
             continue;
         }
+        const bool isSwitch = IsAny(name, {"--help", "-h", "--list", "--config", "--no-sleep", "--silence",
+                                           "--render", "--list-devices", "--listen"});
+        const bool takesValue = IsAny(name, {"--module", "--frames", "--seconds", "--fps", "--size", "--capture",
+                                             "--capture-every", "--capture-format", "--wav", "--snapshot",
+                                             "--render-fps", "--raw-video", "--watchdog"});
+        if (!isSwitch && !takesValue)
+            return fail("unknown option '" + name + "'");
+        if (!given.insert(name == "-h" ? "--help" : name).second)
+            return fail("option '" + name + "' given twice");
+        if (IsAny(name, {"--list", "--config", "--list-devices"})) {
+            if (!action.empty())
+                return fail(action + " and " + name + " exclude each other");
+            action = name;
+        }
+        if (runOption.empty() && IsRunOption(name))
+            runOption = name;
         // Switches without a value.
         if (name == "--help" || name == "-h") {
             options.help = true;
@@ -119,12 +156,6 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOpti
             continue;
         }
 
-        const bool takesValue = name == "--module" || name == "--frames" || name == "--seconds" ||
-                                name == "--fps" || name == "--size" || name == "--capture" ||
-                                name == "--capture-every" || name == "--capture-format" || name == "--wav" || name == "--snapshot" ||
-                                name == "--render-fps" || name == "--raw-video";
-        if (!takesValue)
-            return fail("unknown option '" + name + "'");
         if (i + 1 >= argc)
             return fail("option '" + name + "' needs a value");
         const char* value = argv[++i];
@@ -137,6 +168,7 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOpti
             if (!ParseLong(value, -2147483647L - 1, 2147483647L, number))
                 return fail(bad + " (an integer)");
             options.module = static_cast<int>(number);
+            options.moduleGiven = true;
         } else if (name == "--frames") {
             if (!ParseLong(value, 1, maxCount, options.frames))
                 return fail(bad + " (a whole number of frames, " + countRange + ")");
@@ -175,6 +207,9 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOpti
             options.signal = SignalKind::WavFile;
             options.wavPath = value;
             options.listen = false;
+        } else if (name == "--watchdog") {
+            if (!ParseDouble(value, 0.0, maxSeconds, options.watchdogSeconds))
+                return fail(bad + " (seconds, 0 to " + Number(maxSeconds) + "; 0 turns the watchdog off)");
         } else if (name == "--raw-video") {
             if (*value == '\0')
                 return fail(bad + " (a file or FIFO)");
@@ -186,8 +221,10 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOpti
         return parsed;
     if (options.pluginPath.empty())
         return fail("no plug-in DLL given");
-    if (options.list && options.config)
-        return fail("--list and --config exclude each other");
+    if (!action.empty() && !runOption.empty())
+        return fail(action + " runs no module: " + runOption + " does not apply");
+    if (given.count("--fps") != 0 && given.count("--no-sleep") != 0)
+        return fail("--fps and --no-sleep exclude each other (--fps 0 is --no-sleep)");
     if (silence && !options.wavPath.empty())
         return fail("--wav and --silence exclude each other: give one source");
     if (listen && (silence || !options.wavPath.empty()))
@@ -201,9 +238,9 @@ ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOpti
     return parsed;
 }
 
-const char* HostUsage()
+std::string HostUsage(const std::string& program)
 {
-    return "usage: brimhost.exe [options] plugin.dll\n"
+    return "usage: " + program + " [options] plugin.dll\n"
            "Loads a visualization plug-in and runs one of its modules the way the player does.\n"
            "\n"
            "  --list                 list the plug-in's modules and exit\n"
@@ -234,7 +271,13 @@ const char* HostUsage()
            "                         capture endpoint called \"Monitor of ...\", else the\n"
            "                         default capture endpoint. One line says which and why\n"
            "  --list-devices         list the audio endpoints and exit\n"
+           "  --watchdog S           end the host (code 11) when Init, Render or Quit has not\n"
+           "                         returned for S seconds (default 30; 0: never)\n"
            "  --help                 this text\n"
+           "\n"
+           "Each option may be given once; --list, --config and --list-devices exclude each\n"
+           "other, and --list and --config take no option that only a run uses. Numbers are\n"
+           "decimal.\n"
            "\n"
            "Without --wav, --silence or --listen the samples come from a built-in stereo\n"
            "signal at 44100 Hz.\n"
@@ -252,6 +295,10 @@ const char* HostUsage()
            "The run ends when the plug-in posts the quit message, Render returns non-zero,\n"
            "a frame or time limit is reached, the host window is closed, or a render reaches\n"
            "the end of its WAV file; frames per second achieved are printed at the end.\n"
+           "A plug-in that crashes in one of its entries, or stops in one for longer than\n"
+           "--watchdog allows, ends the host with one line naming the entry. --size and\n"
+           "--render leave the plug-in's window where it was and as large as it was before\n"
+           "Quit, so that the place and size it saves are its own.\n"
            "\n"
            "exit codes:\n"
            "  0  success\n"
@@ -265,5 +312,7 @@ const char* HostUsage()
            "  8  no plug-in window to capture, or a frame, the raw video or the snapshot\n"
            "     could not be written\n"
            "  9  the host window could not be created\n"
-           "  10  no audio endpoint to listen to or to list\n";
+           "  10  no audio endpoint to listen to or to list\n"
+           "  11  the plug-in did not return from Init, Render or Quit within --watchdog\n"
+           "  12  the plug-in crashed in Init, Render, Quit or Config\n";
 }

@@ -15,6 +15,8 @@ enum HostExitCode {
     exitBadModule = 5,      // the getter gave no record for the index
     exitHostWindow = 9,     // the host's own window could not be made
     exitNoAudio = 10,       // --listen or --list-devices found no audio endpoint
+    exitPluginHung = 11,    // an entry call did not return within --watchdog seconds
+    exitPluginCrashed = 12, // an entry call crashed
 };
 
 enum class Pacing {
@@ -27,6 +29,7 @@ enum class Pacing {
 struct HostOptions {
     std::string pluginPath;
     int module = 0;
+    bool moduleGiven = false;  // --module on the command line, not a remembered choice
     bool list = false;
     bool config = false;
     bool help = false;
@@ -49,6 +52,7 @@ struct HostOptions {
     std::string device;        // with listen: the endpoint's name; empty: the default output
     bool listDevices = false;
     bool viewer = false;       // M opens the next module, and the choice is remembered
+    double watchdogSeconds = 30.0;  // an entry call longer than this ends the host; 0: never
 };
 
 struct ParsedOptions {
@@ -60,5 +64,5 @@ struct ParsedOptions {
 // The options start as `defaults` (a plug-in path there makes one optional).
 ParsedOptions ParseHostOptions(int argc, const char* const* argv, const HostOptions& defaults = HostOptions());
 
-// The --help text, exit codes included.
-const char* HostUsage();
+// The --help text, exit codes included, for the program called `program`.
+std::string HostUsage(const std::string& program = "brimhost.exe");

@@ -115,3 +115,18 @@ bool SetClientSize(HWND window, int width, int height)
     RECT client;
     return GetClientRect(window, &client) && client.right == width && client.bottom == height;
 }
+
+bool GetWindowPlace(HWND window, RECT& place)
+{
+    if (!GetWindowRect(window, &place))
+        return false;
+    if ((GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0)
+        MapWindowPoints(HWND_DESKTOP, GetParent(window), reinterpret_cast<POINT*>(&place), 2);
+    return true;
+}
+
+void SetWindowPlace(HWND window, const RECT& place)
+{
+    SetWindowPos(window, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -18,3 +18,8 @@ bool CaptureClientArea(HWND window, RgbImage& image);
 // Gives the window a client area of width x height, keeping its place; from
 // then on the window may be any size, however small.
 bool SetClientSize(HWND window, int width, int height);
+
+// The window's outer rectangle where SetWindowPos places it (a child's in
+// its parent's client coordinates), and putting it back there.
+bool GetWindowPlace(HWND window, RECT& place);
+void SetWindowPlace(HWND window, const RECT& place);

@@ -62,8 +62,6 @@ TEST(HostOptions, EveryOptionLandsInItsField)
     const Case pacings[] = {
         {{"--fps", "0", "x.dll"}, Pacing::Unpaced},
         {{"--no-sleep", "x.dll"}, Pacing::Unpaced},
-        {{"--fps", "60", "--no-sleep", "x.dll"}, Pacing::Unpaced},
-        {{"--no-sleep", "--fps", "60", "x.dll"}, Pacing::TargetFps},
         {{"--render", "x.dll"}, Pacing::Offline},
     };
     for (const Case& c : pacings)
@@ -73,6 +71,12 @@ TEST(HostOptions, EveryOptionLandsInItsField)
     EXPECT_TRUE(Parse({"x.dll", "--config"}).options.config) << "options may follow the plug-in";
     EXPECT_EQ(Parse({"--silence", "x.dll"}).options.signal, SignalKind::Silence);
     EXPECT_EQ(Parse({"--module", "-1", "x.dll"}).options.module, -1) << "the plug-in judges the index";
+    EXPECT_TRUE(Parse({"--module", "0", "x.dll"}).options.moduleGiven);
+    EXPECT_FALSE(Parse({"x.dll"}).options.moduleGiven) << "a remembered module is no given one";
+    EXPECT_EQ(Parse({"x.dll"}).options.watchdogSeconds, 30.0);
+    EXPECT_EQ(Parse({"--watchdog", "0", "x.dll"}).options.watchdogSeconds, 0.0) << "0 turns it off";
+    EXPECT_EQ(Parse({"--watchdog", "2.5", "--render", "x.dll"}).options.watchdogSeconds, 2.5);
+    EXPECT_EQ(Parse({"--fps", "1e1", "x.dll"}).options.fps, 10.0) << "decimal exponents stay";
     const HostOptions bmpOnly = Parse({"--capture-format", "bmp", "x.dll"}).options;
     EXPECT_TRUE(bmpOnly.captureBmp && !bmpOnly.capturePng);
     EXPECT_TRUE(Parse({"--help"}).options.help) << "no plug-in needed for help";
@@ -137,6 +141,25 @@ TEST(HostOptions, MistakesAreRefusedByName)
         {{"--silence", "--listen", "x.dll"}, "--listen excludes --wav and --silence"},
         {{"--listen", "--render", "x.dll"}, "--listen cannot render offline"},
         {{"--listen", "Speakers"}, "no plug-in DLL given"},
+        {{"--fps", "30", "--no-sleep", "x.dll"}, "--fps and --no-sleep exclude each other"},
+        // 40
+        {{"--no-sleep", "--fps", "60", "x.dll"}, "--fps and --no-sleep exclude each other"},
+        {{"--module", "1", "--module", "2", "x.dll"}, "option '--module' given twice"},
+        {{"--silence", "--silence", "x.dll"}, "option '--silence' given twice"},
+        {{"-h", "--help"}, "option '--help' given twice"},
+        {{"--list", "--list-devices", "x.dll"}, "--list and --list-devices exclude each other"},
+        // 45
+        {{"--list-devices", "--config"}, "--list-devices and --config exclude each other"},
+        {{"--config", "--render", "x.dll"}, "--config runs no module: --render does not apply"},
+        {{"--list", "--frames", "3", "x.dll"}, "--list runs no module: --frames does not apply"},
+        {{"--fps", "0x10", "x.dll"}, "bad value '0x10' for --fps"},
+        {{"--seconds", "inf", "x.dll"}, "bad value 'inf' for --seconds"},
+        // 50
+        {{"--render-fps", "infinity", "x.dll"}, "for --render-fps"},
+        {{"--seconds", "0X1p3", "x.dll"}, "for --seconds"},
+        {{"--watchdog", "-1", "x.dll"}, "bad value '-1' for --watchdog (seconds, 0 to 86400; 0 turns the watchdog off)"},
+        {{"--watchdog", "nan", "x.dll"}, "for --watchdog"},
+        {{"x.dll", "--watchdog"}, "'--watchdog' needs a value"},
     };
     for (const Case& c : cases) {
         const ParsedOptions parsed = Parse(c.arguments);
@@ -172,12 +195,15 @@ TEST(HostOptions, ListenTakesAnOptionalDeviceAndViewerDefaultsGiveWayToArguments
 TEST(HostOptions, UsageDocumentsEveryExitCode)
 {
     const std::string usage = HostUsage();
-    for (int code = exitOk; code <= exitNoAudio; ++code)
+    for (int code = exitOk; code <= exitPluginCrashed; ++code)
         EXPECT_NE(usage.find("\n  " + std::to_string(code) + "  "), std::string::npos) << "exit code " << code;
     for (const char* option : {"--list", "--module", "--config", "--frames", "--seconds", "--fps", "--no-sleep",
                                "--size", "--capture", "--capture-every", "--capture-format", "--snapshot", "--wav",
-                               "--silence", "--render", "--render-fps", "--raw-video", "--listen", "--list-devices"})
+                               "--silence", "--render", "--render-fps", "--raw-video", "--listen", "--list-devices",
+                               "--watchdog"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
+    EXPECT_EQ(usage.rfind("usage: brimhost.exe ", 0), 0u);
+    EXPECT_EQ(HostUsage("Brimwave.exe").rfind("usage: Brimwave.exe ", 0), 0u) << "the viewer's own name";
 }
 
 }  // namespace

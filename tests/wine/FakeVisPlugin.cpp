@@ -2,13 +2,18 @@
 // host makes (file named by BRIM_FAKE_LOG) and each module ends the run its
 // own way. BRIM_FAKE_VERSION, when set, replaces the header version;
 // BRIM_FAKE_SLOW_START, when set, makes Init and the first Render take their time.
+// BRIM_FAKE_FAULT, "entry:fault" (entry init, render, quit or config; fault
+// hang, access, overflow or throw), makes that entry misbehave so.
 #include "player/VisModule.h"
 
 #include <windows.h>
 
+#include <malloc.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -73,6 +78,25 @@ LRESULT CALLBACK FakeWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// What BRIM_FAKE_FAULT asks of this entry, if anything.
+void MaybeFail(const char* entry)
+{
+    const char* fault = std::getenv("BRIM_FAKE_FAULT");
+    const std::size_t length = std::strlen(entry);
+    if (fault == nullptr || std::strncmp(fault, entry, length) != 0 || fault[length] != ':')
+        return;
+    const char* kind = fault + length + 1;
+    if (std::strcmp(kind, "hang") == 0)
+        Sleep(INFINITE);
+    if (std::strcmp(kind, "access") == 0)
+        *reinterpret_cast<volatile int*>(0x10) = 1;  // not null: gcc would make a null store a trap
+    if (std::strcmp(kind, "overflow") == 0)
+        for (;;)
+            static_cast<volatile char*>(alloca(64 * 1024))[0] = 0;
+    if (std::strcmp(kind, "throw") == 0)
+        throw 42;
+}
+
 void Config(VisModule* module);
 int Init(VisModule* module);
 int Render(VisModule* module);
@@ -109,6 +133,7 @@ void Config(VisModule* module)
 {
     Log("config thread=%lu module=%d hostwindow=%d instance=%d", GetCurrentThreadId(), IndexOf(module),
         IsWindow(module->hostWindow) ? 1 : 0, module->instance == ownInstance ? 1 : 0);
+    MaybeFail("config");
 }
 
 int Init(VisModule* module)
@@ -117,6 +142,7 @@ int Init(VisModule* module)
     frame = 0;
     Log("init thread=%lu module=%d hostwindow=%d instance=%d rate=%d", GetCurrentThreadId(), index,
         IsWindow(module->hostWindow) ? 1 : 0, module->instance == ownInstance ? 1 : 0, module->sampleRate);
+    MaybeFail("init");
     if (index == failsModule)
         return 1;
     if (std::getenv("BRIM_FAKE_SLOW_START") != nullptr)
@@ -151,6 +177,7 @@ int Render(VisModule* module)
         NonZero(waveform, 2 * sampleCount), NonZero(spectrum, 2 * sampleCount), waveform[0], waveform[1],
         waveform[2], waveform[3], waveform[sampleCount], waveform[sampleCount + 1], waveform[sampleCount + 2],
         waveform[sampleCount + 3]);
+    MaybeFail("render");
     if (fakeWindow != nullptr) {
         HDC dc = GetDC(fakeWindow);
         RECT client;
@@ -175,8 +202,13 @@ int Render(VisModule* module)
 
 void Quit(VisModule* module)
 {
-    Log("quit thread=%lu module=%d hostwindow=%d", GetCurrentThreadId(), IndexOf(module),
-        IsWindow(module->hostWindow) ? 1 : 0);
+    // Where the window is as Quit begins, which a plug-in would save.
+    RECT place = {};
+    if (fakeWindow != nullptr)
+        GetWindowRect(fakeWindow, &place);
+    Log("quit thread=%lu module=%d hostwindow=%d place=%ld,%ld,%ld,%ld", GetCurrentThreadId(), IndexOf(module),
+        IsWindow(module->hostWindow) ? 1 : 0, place.left, place.top, place.right, place.bottom);
+    MaybeFail("quit");
     if (fakeWindow != nullptr)
         DestroyWindow(fakeWindow);
     fakeWindow = nullptr;

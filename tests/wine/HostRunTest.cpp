@@ -71,9 +71,11 @@ std::string WithoutCarriageReturns(std::string text)
     return text;
 }
 
-// Runs brimhost with the arguments and waits for it; the fake logs into the
-// work folder. `whileRunning` acts on the running host (its process) first.
-HostRun RunHost(const std::wstring& arguments, const std::function<void(HANDLE)>& whileRunning = {})
+// Runs brimhost (or `program`) with the arguments and waits for it; the fake
+// logs into the work folder. `whileRunning` acts on the running host (its
+// process) first.
+HostRun RunHost(const std::wstring& arguments, const std::function<void(HANDLE)>& whileRunning = {},
+                const std::string& program = hostPath)
 {
     const std::string folder = WorkDirectory();
     CreateDirectoryA(folder.c_str(), nullptr);
@@ -95,7 +97,7 @@ HostRun RunHost(const std::wstring& arguments, const std::function<void(HANDLE)>
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process = {};
-    std::wstring commandLine = L"\"" + Widen(hostPath) + L"\" " + arguments;
+    std::wstring commandLine = L"\"" + Widen(program) + L"\" " + arguments;
     const BOOL started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                         &startup, &process);
     CloseHandle(out);
@@ -126,9 +128,10 @@ bool PollWhileRunning(HANDLE process, const std::function<bool()>& done)
     return true;
 }
 
-HostRun RunHost(const std::string& arguments, const std::function<void(HANDLE)>& whileRunning = {})
+HostRun RunHost(const std::string& arguments, const std::function<void(HANDLE)>& whileRunning = {},
+                const std::string& program = hostPath)
 {
-    return RunHost(Widen(arguments), whileRunning);
+    return RunHost(Widen(arguments), whileRunning, program);
 }
 
 std::string Fake()
@@ -182,8 +185,29 @@ protected:
         ASSERT_FALSE(hostPath.empty()) << "brimhost.exe not among the arguments";
         ASSERT_FALSE(fakePath.empty()) << "fake_vis.dll not among the arguments";
         SetEnvironmentVariableA("BRIM_FAKE_VERSION", nullptr);
+        SetEnvironmentVariableA("BRIM_FAKE_FAULT", nullptr);
     }
+    void TearDown() override { SetEnvironmentVariableA("BRIM_FAKE_FAULT", nullptr); }
 };
+
+std::vector<std::string> Events(const HostRun& run)
+{
+    std::vector<std::string> events;
+    for (const LogLine& line : run.log)
+        events.push_back(line.event);
+    return events;
+}
+
+// A copy of brimhost called Brimwave.exe, which makes it the viewer.
+std::string ViewerCopy()
+{
+    const std::string folder = WorkDirectory() + "viewer";
+    CreateDirectoryA(WorkDirectory().c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string viewer = folder + "\\Brimwave.exe";
+    EXPECT_TRUE(CopyFileA(hostPath.c_str(), viewer.c_str(), FALSE)) << GetLastError();
+    return viewer;
+}
 
 TEST_F(HostRunTest, RunsAModuleAsThePlayerDoesUntilItPostsQuit)
 {
@@ -549,6 +573,12 @@ TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
         {"--module 4 --snapshot none.png " + Fake(), nullptr, 8, "opened no window to capture", {"init", "quit"}},
         // 10
         {"\"" + textFile + "\"", nullptr, 2, "for '" + textFile + "'", {}},
+        {"--snapshot Z:\\nonexistent\\last.png " + Fake(), nullptr, 8, "its folder does not exist", {}},
+        {"--module 1 --module 2 " + Fake(), nullptr, 1, "option '--module' given twice", {}},
+        {"--list --list-devices " + Fake(), nullptr, 1, "--list and --list-devices exclude each other", {}},
+        {"--config --render " + Fake(), nullptr, 1, "--config runs no module: --render does not apply", {}},
+        // 15
+        {"--fps 0x10 " + Fake(), nullptr, 1, "bad value '0x10' for --fps", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
@@ -568,6 +598,95 @@ TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
     const HostRun help = RunHost("--help");
     EXPECT_EQ(help.exitCode, 0u);
     EXPECT_TRUE(Contains(help.out, "exit codes:")) << help.out;
+    EXPECT_EQ(help.out.rfind("usage: brimhost.exe ", 0), 0u) << help.out;
+}
+
+TEST_F(HostRunTest, APluginThatHangsOrCrashesInAnEntryEndsTheHostWithALineNamingIt)
+{
+    // A limit far above what any entry of the fake takes, even emulated.
+    const std::string watchdog = "--watchdog 10 ";
+    struct Case {
+        const char* fault;  // BRIM_FAKE_FAULT
+        std::string arguments;
+        DWORD exitCode;
+        std::string message;
+        std::vector<std::string> events;
+    };
+    const std::string crashed = "brimhost: the plug-in '" + fakePath + "' crashed in ";
+    const std::string hung = "brimhost: the plug-in '" + fakePath + "': its ";
+    const Case cases[] = {
+        {"init:hang", watchdog + "--module 4 --frames 2 ", 11, hung + "Init has not returned for 10 s", {"init"}},
+        {"render:hang", watchdog + "--module 4 --seconds 2 ", 11, hung + "Render has not returned for 10 s",
+         {"init", "render"}},
+        {"render:hang", watchdog + "--render ", 11, hung + "Render has not returned for 10 s", {"init", "render"}},
+        {"quit:hang", watchdog + "--module 4 --frames 2 ", 11, hung + "Quit has not returned for 10 s",
+         {"init", "render", "render", "quit"}},
+        {"init:access", "", 12, crashed + "Init: access violation (0xC0000005)", {"init"}},
+        // 5
+        {"render:access", "--frames 2 ", 12, crashed + "Render: access violation (0xC0000005)", {"init", "render"}},
+        {"render:overflow", "", 12, crashed + "Render: stack overflow (0xC00000FD)", {"init", "render"}},
+        {"render:throw", "", 12, crashed + "Render: abort() was called (as by an uncaught C++ exception)",
+         {"init", "render"}},
+        {"quit:access", "--module 4 --frames 1 ", 12, crashed + "Quit: access violation (0xC0000005)",
+         {"init", "render", "quit"}},
+        {"config:access", "--config ", 12, crashed + "Config: access violation (0xC0000005)", {"config"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fault) + " " + c.arguments);
+        SetEnvironmentVariableA("BRIM_FAKE_FAULT", c.fault);
+        const HostRun run = RunHost(c.arguments + Fake());
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_TRUE(Contains(run.err, c.message + "\n")) << "the whole line\n" << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), c.fault == std::string("render:throw") ? 2 : 1)
+            << "one line (and the runtime's own before an abort)\n" << run.err;
+        EXPECT_EQ(Events(run), c.events);
+    }
+}
+
+TEST_F(HostRunTest, TheViewerRefusesWhatBrimhostRefusesInItsOwnName)
+{
+    const std::string viewer = ViewerCopy();
+    struct Case {
+        const char* fault;  // BRIM_FAKE_FAULT, or null
+        std::string arguments;
+        DWORD exitCode;
+        std::string message;
+    };
+    // --silence: the viewer would listen to the PC otherwise.
+    const Case cases[] = {
+        {nullptr, "--silence --module 7 " + Fake(), 5, "Brimwave.exe: the plug-in has no module 7"},
+        {nullptr, "--silence --module -1 " + Fake(), 5, "Brimwave.exe: the plug-in has no module -1"},
+        {nullptr, "--bogus", 1, "Brimwave.exe: unknown option '--bogus'\n(Brimwave.exe --help lists"},
+        {"render:access", "--silence " + Fake(), 12, "Brimwave.exe: the plug-in '" + fakePath + "' crashed in Render"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        SetEnvironmentVariableA("BRIM_FAKE_FAULT", c.fault);
+        const HostRun run = RunHost(c.arguments, {}, viewer);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.out << run.err;
+        EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
+        const std::vector<std::string> none, crashedInRender = {"init", "render"};
+        EXPECT_EQ(Events(run), c.fault == nullptr ? none : crashedInRender);
+    }
+    const HostRun help = RunHost("--help", {}, viewer);
+    EXPECT_EQ(help.exitCode, 0u);
+    EXPECT_EQ(help.out.rfind("usage: Brimwave.exe ", 0), 0u) << help.out;
+}
+
+TEST_F(HostRunTest, ASizedOrOfflineRunPutsThePluginWindowBackBeforeQuit)
+{
+    // Where the fake's window is as Quit begins, with and without --size.
+    auto placeAtQuit = [](const std::string& arguments) {
+        const HostRun run = RunHost(arguments + Fake());
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        if (run.log.empty() || run.log.back().fields.count("place") == 0)
+            return std::string("(no place at Quit)");
+        return run.log.back().fields.at("place");
+    };
+    const std::string opened = placeAtQuit("--frames 2 ");
+    ASSERT_NE(opened, "0,0,0,0");
+    EXPECT_EQ(placeAtQuit("--frames 2 --size 200x100 "), opened);
+    EXPECT_EQ(placeAtQuit("--render --size 1000x700 "), opened);
 }
 
 struct Bitmap {
@@ -714,6 +833,29 @@ TEST_F(HostRunTest, DrivesEachModuleOfTheBuiltPlugin)
             EXPECT_GT(white, pixels / 10) << "the checker square shows";
         else
             EXPECT_LT(white, pixels / 100) << "no checker behind boxes or spheres";
+    }
+}
+
+TEST_F(HostRunTest, ASizedOrOfflineRunLeavesTheBuiltPluginsSavedWindowAsItWas)
+{
+    ASSERT_FALSE(realPath.empty()) << "vis_brim.dll not among the arguments";
+    const std::string folder = WorkDirectory() + "placed";
+    CreateDirectoryA(WorkDirectory().c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string plugin = folder + "\\vis_brim.dll";
+    ASSERT_TRUE(CopyFileA(realPath.c_str(), plugin.c_str(), FALSE)) << GetLastError();
+    const std::string ini = folder + "\\plugin.ini";
+    DeleteFileA(ini.c_str());
+    // A live run saves the settings as the plug-in keeps them.
+    const HostRun live = RunHost("--frames 2 \"" + plugin + "\"");
+    ASSERT_EQ(live.exitCode, 0u) << live.err;
+    const std::string saved = ReadFileText(ini);
+    ASSERT_NE(saved.find("screen_w="), std::string::npos) << saved;
+    for (const char* arguments : {"--render --frames 2 --size 1000x700 ", "--frames 2 --size 300x200 "}) {
+        SCOPED_TRACE(arguments);
+        const HostRun run = RunHost(arguments + ("\"" + plugin + "\""));
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        EXPECT_EQ(ReadFileText(ini), saved);
     }
 }
 
