@@ -211,6 +211,9 @@ int RenderOffline(const ProgramOptions& options)
     offline.module = options.module >= 0 ? options.module : rectanglesModule;
     offline.wavPath = options.renderPath;
     offline.rawVideoPath = options.rawVideoPath;
+    offline.outputPath = options.outputPath;
+    offline.startSeconds = options.startSeconds;
+    offline.durationSeconds = options.durationSeconds;
     offline.pixelFormat = options.yuv420p ? RawPixelFormat::Yuv420p : RawPixelFormat::Bgr0;
     offline.renderFps = options.renderFps;
     offline.width = options.width;

@@ -3,6 +3,9 @@
 #include "audio/AudioClock.h"
 #include "audio/SampleBytes.h"
 #include "audio/SignalSource.h"
+#include "linux-program/SongDecoder.h"
+#include "linux-program/VideoEncoder.h"
+#include "linux-program/VideoRender.h"
 #include "linux-program/Yuv420.h"
 #include "cli/ExitCodes.h"
 #include "cli/Failure.h"
@@ -28,8 +31,10 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <new>
+#include <strings.h>
 #include <thread>
 #include <vector>
 
@@ -46,20 +51,88 @@ double SecondsSince(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Hands drawn frames to a thread that writes them, so that drawing the next
-// frame overlaps writing this one into the encoder.
-struct FrameWriter {
+// Where the frames' samples come from: the WAV reader, or FFmpeg's decoder
+// for any other song. Both say how many samples are known to be there, so
+// the frame loop learns the song's length as it goes.
+struct SampleSource {
+    virtual ~SampleSource() = default;
+    virtual long long Available() const = 0;
+    // False once every sample is known; `error` tells a failure from the end.
+    virtual bool More(std::string& error) = 0;
+    virtual bool Fill(long long start, std::int16_t* left, std::int16_t* right, std::string& error) = 0;
+};
+
+struct WavSamples : SampleSource {
+    SignalSource source;
+    long long Available() const override { return static_cast<long long>(source.wav.format.frameCount); }
+    bool More(std::string&) override { return false; }
+    bool Fill(long long start, std::int16_t* left, std::int16_t* right, std::string& error) override
+    {
+        return FillBlock(source, start, left, right) || (error = "read failed", false);
+    }
+};
+
+struct DecodedSamples : SampleSource {
+    SongDecoder decoder;
+    long long Available() const override { return decoder.Available(); }
+    bool More(std::string& error) override { return decoder.DecodeMore(error); }
+    bool Fill(long long start, std::int16_t* left, std::int16_t* right, std::string& error) override
+    {
+        return decoder.Fill(start, blockSamples, left, right, error);
+    }
+};
+
+// Where drawn frames go, on the writer thread. Take may copy the frame into
+// a buffer of its own (true), so that the renderer can draw into it again
+// while Write does the slow part.
+struct FrameSink {
+    virtual ~FrameSink() = default;
+    virtual bool Take(const unsigned char* frame, std::string& error) = 0;
+    virtual bool Write(const unsigned char* frame, std::string& error) = 0;
+    virtual bool Copies() const = 0;
+};
+
+struct RawSink : FrameSink {
     std::FILE* file = nullptr;
     int width = 0;
     int height = 0;
-    std::size_t frameBytes = 0;    // one drawn BGR0 frame
+    std::size_t frameBytes = 0;
     std::vector<unsigned char> yuv;  // the frame converted, when yuv420p is written
+    bool Copies() const override { return !yuv.empty(); }
+    bool Take(const unsigned char* frame, std::string&) override
+    {
+        if (!yuv.empty())
+            ConvertBgr0ToYuv420(frame, width, height, yuv.data());
+        return true;
+    }
+    bool Write(const unsigned char* frame, std::string& error) override
+    {
+        const std::size_t size = yuv.empty() ? frameBytes : yuv.size();
+        if (std::fwrite(yuv.empty() ? frame : yuv.data(), 1, size, file) == size)
+            return true;
+        error = std::strerror(errno);
+        return false;
+    }
+};
+
+struct EncoderSink : FrameSink {
+    VideoEncoder* encoder = nullptr;
+    bool Copies() const override { return true; }
+    bool Take(const unsigned char* frame, std::string& error) override { return encoder->ConvertFrame(frame, error); }
+    bool Write(const unsigned char*, std::string& error) override { return encoder->EncodeFrame(error); }
+};
+
+// Hands drawn frames to a thread that writes them, so that drawing the next
+// frame overlaps writing (or encoding) this one.
+struct FrameWriter {
+    FrameSink* sink = nullptr;
+    std::size_t frameBytes = 0;    // one drawn BGR0 frame
     std::vector<std::vector<unsigned char>> buffers;
     std::deque<unsigned char*> free;
     std::deque<unsigned char*> full;
     bool closing = false;
     bool failed = false;
-    int writeError = 0;
+    std::string error;
     std::mutex lock;
     std::condition_variable changed;
     std::thread thread;
@@ -81,39 +154,36 @@ void WriteFrames(FrameWriter& writer)
             return;
         unsigned char* frame = writer.full.front();
         writer.full.pop_front();
+        const bool failedBefore = writer.failed;
         hold.unlock();
-        const bool converted = !writer.yuv.empty();
-        if (converted) {
-            ConvertBgr0ToYuv420(frame, writer.width, writer.height, writer.yuv.data());
-            // The renderer may draw into it again while the copy is written.
+        std::string error;
+        const bool copies = writer.sink->Copies();
+        // After a failure frames are only handed back, until the render stops.
+        bool written = !failedBefore && writer.sink->Take(frame, error);
+        if (copies)
             ReleaseFrame(writer, frame);
-        }
-        const std::size_t size = converted ? writer.yuv.size() : writer.frameBytes;
-        const bool written = std::fwrite(converted ? writer.yuv.data() : frame, 1, size, writer.file) == size;
-        const int error = errno;
-        if (!written) {
+        written = written && writer.sink->Write(frame, error);
+        if (!copies)
+            ReleaseFrame(writer, frame);
+        if (!written && !failedBefore) {
             std::lock_guard<std::mutex> failing(writer.lock);
-            if (!writer.failed) {
-                writer.failed = true;
-                writer.writeError = error;
-            }
+            writer.failed = true;
+            writer.error = error;
         }
-        if (!converted)
-            ReleaseFrame(writer, frame);
         hold.lock();
     }
 }
 
 // The frames' memory, taken before anything else: a size too big for this
 // machine is refused with a message, not ended by the allocator.
-bool AllocateFrames(FrameWriter& writer, const OfflineOptions& options)
+bool AllocateFrames(FrameWriter& writer, RawSink& raw, const OfflineOptions& options, int width, int height)
 {
-    writer.width = options.width;
-    writer.height = options.height;
-    writer.frameBytes = static_cast<std::size_t>(options.width) * options.height * 4;
+    raw.width = width;
+    raw.height = height;
+    raw.frameBytes = writer.frameBytes = static_cast<std::size_t>(width) * height * 4;
     try {
-        if (options.pixelFormat == RawPixelFormat::Yuv420p)
-            writer.yuv.resize(Yuv420FrameBytes(options.width, options.height));
+        if (options.outputPath.empty() && options.pixelFormat == RawPixelFormat::Yuv420p)
+            raw.yuv.resize(Yuv420FrameBytes(width, height));
         writer.buffers.assign(queuedFrames, std::vector<unsigned char>(writer.frameBytes, 0));
     } catch (const std::bad_alloc&) {
         return false;
@@ -123,9 +193,9 @@ bool AllocateFrames(FrameWriter& writer, const OfflineOptions& options)
     return true;
 }
 
-void StartWriter(FrameWriter& writer, std::FILE* file)
+void StartWriter(FrameWriter& writer, FrameSink& sink)
 {
-    writer.file = file;
+    writer.sink = &sink;
     writer.thread = std::thread(WriteFrames, std::ref(writer));
 }
 
@@ -200,6 +270,45 @@ void PresentOffscreenFrame()
     presented = true;
 }
 
+bool EndsWithGif(const std::string& path)
+{
+    return path.size() > 4 && strcasecmp(path.c_str() + path.size() - 4, ".gif") == 0;
+}
+
+constexpr int minEncodedSide = 16;
+constexpr int maxEncodedSide = 4096;
+
+// The song's samples: a WAV file that the reader takes, for raw video from
+// the start, goes through the reader as it always has; anything else, and
+// every encoded video (whose sound track needs the decoder), through FFmpeg.
+int OpenSamples(const OfflineOptions& options, std::unique_ptr<SampleSource>& samples, int& rate,
+                SongDecoder*& decoder)
+{
+    std::string wavError;
+    const bool whole = options.startSeconds <= 0 && options.durationSeconds <= 0;
+    if (options.outputPath.empty() && whole) {
+        auto wav = std::make_unique<WavSamples>();
+        wav->source.kind = SignalKind::WavFile;
+        if (OpenWav(options.wavPath, wav->source.wav, wavError)) {
+            rate = wav->source.rate = wav->source.wav.format.rate;
+            samples = std::move(wav);
+            return exitOk;
+        }
+    }
+    auto decoded = std::make_unique<DecodedSamples>();
+    std::string error;
+    if (!decoded->decoder.Open(options.wavPath, options.startSeconds, options.durationSeconds, error)) {
+        // A file that looks like a WAV is better described by the WAV reader.
+        if (!wavError.empty() && wavError.find("RIFF") == std::string::npos)
+            error = wavError;
+        return Fail(exitBadWav, "cannot use '" + options.wavPath + "': " + error);
+    }
+    rate = decoded->decoder.Rate();
+    decoder = &decoded->decoder;
+    samples = std::move(decoded);
+    return exitOk;
+}
+
 }  // namespace
 
 int RunOfflineRender(const OfflineOptions& options)
@@ -207,8 +316,26 @@ int RunOfflineRender(const OfflineOptions& options)
     if (options.module < 0 || options.module >= moduleCount)
         return Fail(exitUsage, "no module " + std::to_string(options.module) + " (0 to " +
                                        std::to_string(moduleCount - 1) + ")");
-    if (IsTheSong(options.rawVideoPath, options.wavPath))
-        return Fail(exitUsage, "the video '" + options.rawVideoPath + "' is the song itself");
+    const bool encoded = !options.outputPath.empty();
+    const std::string& outputPath = encoded ? options.outputPath : options.rawVideoPath;
+    const VideoKind kind = EndsWithGif(outputPath) ? VideoKind::Gif : VideoKind::Mp4;
+    if (IsTheSong(outputPath, options.wavPath))
+        return Fail(exitUsage, "the video '" + outputPath + "' is the song itself");
+    int width = options.width;
+    int height = options.height;
+    if (encoded) {
+        if (std::min(width, height) < minEncodedSide || std::max(width, height) > maxEncodedSide)
+            return Fail(exitUsage, "a video's sides are " + std::to_string(minEncodedSide) + " to " +
+                                       std::to_string(maxEncodedSide) + " pixels, not " + std::to_string(width) +
+                                       "x" + std::to_string(height));
+        // yuv420p has one chroma sample per 2x2 pixels: an odd side is cropped.
+        if (kind == VideoKind::Mp4 && (width % 2 || height % 2)) {
+            std::fprintf(stderr, "brimwave: H.264 needs even sides: rendering %dx%d as %dx%d\n", width, height,
+                         width & ~1, height & ~1);
+            width &= ~1;
+            height &= ~1;
+        }
+    }
     // A FIFO or device as the song would block its reader for ever.
     struct stat songStatus;
     if (stat(options.wavPath.c_str(), &songStatus) == 0 && !S_ISREG(songStatus.st_mode))
@@ -216,54 +343,84 @@ int RunOfflineRender(const OfflineOptions& options)
     std::string settingsMessage;
     if (CheckSettingsFile(options.settingsPath, settingsMessage) == SettingsUse::Refused)
         return Fail(exitUsage, settingsMessage);
-    SignalSource source;
-    source.kind = SignalKind::WavFile;
-    std::string error;
-    if (!OpenWav(options.wavPath, source.wav, error))
-        return Fail(exitBadWav, "cannot use '" + options.wavPath + "': " + error);
-    source.rate = source.wav.format.rate;
+    std::unique_ptr<SampleSource> samples;
+    SongDecoder* decoder = nullptr;
+    int rate = 0;
+    if (const int opened = OpenSamples(options, samples, rate, decoder); opened != exitOk)
+        return opened;
 
     FrameWriter writer;
-    if (!AllocateFrames(writer, options)) {
-        CloseWav(source.wav);
+    RawSink raw;
+    if (!AllocateFrames(writer, raw, options, width, height))
         return Fail(exitCaptureFailed, "not enough memory for " + std::to_string(queuedFrames) + " frames of " +
-                                           std::to_string(options.width) + "x" + std::to_string(options.height));
-    }
+                                           std::to_string(width) + "x" + std::to_string(height));
 
     settings = initialSettings;
     if (!options.settingsPath.empty() && !LoadSettingsFile(options.settingsPath, options.module))
         std::fprintf(stderr, "brimwave: warning: cannot read '%s' (%s); rendering with the defaults\n",
                      options.settingsPath.c_str(), std::strerror(errno));
 
+    VisModule record = MakeModule(moduleNames[options.module], nullptr, nullptr, nullptr, nullptr);
+    record.sampleRate = rate;
+    record.channelCount = 2;
+    const double renderFps = OfflineRenderFps(options.renderFps, record.delayMs);
+
+    // The encoded video is written beside its name, put in place when whole.
+    PartialFile partial;
+    VideoEncoder encoder;
+    EncoderSink encoderSink;
+    std::string error;
+    std::string soundError;
+    if (encoded) {
+        CatchStopSignals();
+        if (!CreatePartialFile(outputPath, partial, error))
+            return Fail(exitCaptureFailed, error);
+        VideoSettings video;
+        video.kind = kind;
+        video.width = width;
+        video.height = height;
+        video.fps = renderFps;
+        video.songRate = rate;
+        if (!encoder.Open(partial.path, video, error)) {
+            DiscardPartialFile(partial);
+            return Fail(exitCaptureFailed, "cannot write '" + outputPath + "': " + error);
+        }
+        encoderSink.encoder = &encoder;
+        if (kind == VideoKind::Mp4)
+            decoder->onSamples = [&encoder, &soundError](const std::int16_t* samples, int frames, const void* layout) {
+                return encoder.AddSamples(samples, frames, layout, soundError);
+            };
+    }
+
     OffscreenTarget target;
-    if (!CreateOffscreenTarget(options.width, options.height, target, error)) {
-        CloseWav(source.wav);
+    if (!CreateOffscreenTarget(width, height, target, error)) {
+        DiscardPartialFile(partial);
         return Fail(exitInitFailed, "no OpenGL context without a display: " + error);
     }
     // The plug-in's window opens at its saved size and the host then gives
     // it the video's: the set-up's projection, then the resize's.
     StartLevelMeter();
-    SetupScene(options.module, options.width, options.height);
-    ResizeScene(options.width, options.height);
+    SetupScene(options.module, width, height);
+    ResizeScene(width, height);
 
-    // A reader that goes away must end the render with a message, not a signal.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::FILE* output = OpenOutput(options.rawVideoPath);
-    if (output == nullptr) {
-        const int openError = errno;
-        ReleaseScene();
-        DestroyOffscreenTarget(target);
-        CloseWav(source.wav);
-        return Fail(exitCaptureFailed, "cannot open '" + options.rawVideoPath + "' (" + std::strerror(openError) + ")");
+    std::FILE* output = nullptr;
+    if (encoded) {
+        StartWriter(writer, encoderSink);
+    } else {
+        // A reader that goes away must end the render with a message, not a signal.
+        std::signal(SIGPIPE, SIG_IGN);
+        output = OpenOutput(options.rawVideoPath);
+        if (output == nullptr) {
+            const int openError = errno;
+            ReleaseScene();
+            DestroyOffscreenTarget(target);
+            return Fail(exitCaptureFailed,
+                        "cannot open '" + options.rawVideoPath + "' (" + std::strerror(openError) + ")");
+        }
+        raw.file = output;
+        StartWriter(writer, raw);
+        WidenPipe(output, raw.yuv.empty() ? raw.frameBytes : raw.yuv.size());
     }
-    StartWriter(writer, output);
-    WidenPipe(output, writer.yuv.empty() ? writer.frameBytes : writer.yuv.size());
-
-    VisModule record = MakeModule(moduleNames[options.module], nullptr, nullptr, nullptr, nullptr);
-    record.sampleRate = source.rate;
-    record.channelCount = 2;
-    const double renderFps = OfflineRenderFps(options.renderFps, record.delayMs);
-    const long frameCount = OfflineFrameCount(renderFps, source.wav.format.frameCount, source.rate);
 
     std::int16_t left[blockSamples];
     std::int16_t right[blockSamples];
@@ -278,10 +435,27 @@ int RunOfflineRender(const OfflineOptions& options)
     long frames = 0;
     double drawSeconds = 0.0;
     double waitSeconds = 0.0;
+    RenderProgress progress(decoder ? OfflineFrameCount(renderFps, decoder->EstimatedSamples(), rate) : 0,
+                            renderFps);
     const Clock::time_point start = Clock::now();
-    for (; frames < frameCount; ++frames) {
-        if (!FillBlock(source, OfflineBlockStart(frames, renderFps, source.rate), left, right)) {
-            result = Fail(exitBadWav, "cannot read '" + options.wavPath + "' any more");
+    for (;; ++frames) {
+        if (StopSignal() != 0)
+            break;
+        // Every frame whose time lies inside the audio: the decoder finds
+        // the end as it reaches it.
+        error.clear();
+        while (frames >= OfflineFrameCount(renderFps, samples->Available(), rate) && samples->More(error)) {
+        }
+        if (error.empty() && frames >= OfflineFrameCount(renderFps, samples->Available(), rate))
+            break;
+        if (error.empty())
+            samples->Fill(OfflineBlockStart(frames, renderFps, rate), left, right, error);
+        if (!error.empty()) {
+            // The sound track's own failure is the output's, not the song's.
+            if (!soundError.empty())
+                result = Fail(exitCaptureFailed, "cannot write '" + outputPath + "': " + soundError);
+            else
+                result = Fail(exitBadWav, "cannot read '" + options.wavPath + "' any more: " + error);
             break;
         }
         WriteRecordBytes(left, right, record);
@@ -298,19 +472,49 @@ int RunOfflineRender(const OfflineOptions& options)
         drawSeconds += SecondsSince(drawStarted);
         if (!QueueFrame(writer, presentPixels))
             break;
+        if (encoded)
+            progress.Update(frames + 1);
     }
     const bool written = StopWriter(writer);
-    const double elapsed = SecondsSince(start);
-    const bool closed = output == stdout ? std::fflush(output) == 0 : std::fclose(output) == 0;
+    progress.End();
     SetFramePresenter(nullptr);
     ReleaseScene();
     DestroyOffscreenTarget(target);
-    CloseWav(source.wav);
+    if (encoded) {
+        const int stoppedBy = StopSignal();
+        if (stoppedBy != 0) {
+            DiscardPartialFile(partial);
+            return Fail(128 + stoppedBy, std::string("stopped by ") + StopSignalName(stoppedBy));
+        }
+        if (result == exitOk && !written)
+            result = Fail(exitCaptureFailed, "cannot write '" + outputPath + "': " + writer.error);
+        if (result == exitOk && frames == 0)
+            result = Fail(exitBadWav, "cannot use '" + options.wavPath + "': no audio in it" +
+                                          (options.startSeconds > 0 ? " after --start" : ""));
+        if (result == exitOk && !encoder.Finish(error))
+            result = Fail(exitCaptureFailed, "cannot write '" + outputPath + "': " + error);
+        if (result == exitOk && !CommitPartialFile(partial, error))
+            result = Fail(exitCaptureFailed, error);
+        DiscardPartialFile(partial);
+        if (result != exitOk)
+            return result;
+        const double elapsed = SecondsSince(start);
+        struct stat videoStatus;
+        const double megabytes = stat(outputPath.c_str(), &videoStatus) == 0 ? videoStatus.st_size / 1e6 : 0.0;
+        const double seconds = frames / renderFps;
+        std::fprintf(stderr, "%s: %ld frames, %.2f s of video in %.2f s (%.1fx real time), %.2f MB (%.2f Mbit/s)\n",
+                     outputPath.c_str(), frames, seconds, elapsed, elapsed > 0 ? seconds / elapsed : 0.0, megabytes,
+                     seconds > 0 ? megabytes * 8 / seconds : 0.0);
+        return exitOk;
+    }
+    const double elapsed = SecondsSince(start);
+    const bool closed = output == stdout ? std::fflush(output) == 0 : std::fclose(output) == 0;
+    const int closeError = errno;
     if (result != exitOk)
         return result;
     if (!written || !closed)
         return Fail(exitCaptureFailed, "cannot write the frames into '" + options.rawVideoPath + "' (" +
-                                           std::strerror(written ? errno : writer.writeError) + ")");
+                                           (written ? std::strerror(closeError) : writer.error) + ")");
     const double perFrame = frames > 0 ? 1000.0 / frames : 0.0;
     std::fprintf(stderr,
                  "raw video: %ld frames in %.2f s (%.1f fps); per frame: drawing and read-back %.2f ms, "

@@ -10,8 +10,11 @@ enum class RawPixelFormat { Bgr0, Yuv420p };
 
 struct OfflineOptions {
     int module = 0;
-    std::string wavPath;
+    std::string wavPath;       // the song: a WAV file, or any FFmpeg reads
     std::string rawVideoPath;  // a file or FIFO; "-" is standard output
+    std::string outputPath;    // instead: an encoded video, MP4 or (.gif) GIF
+    double startSeconds = 0.0;
+    double durationSeconds = 0.0;  // 0: to the end of the song
     RawPixelFormat pixelFormat = RawPixelFormat::Bgr0;
     double renderFps = 0.0;    // 0: the pace the player gives the module
     int width = 640;
@@ -20,7 +23,8 @@ struct OfflineOptions {
 };
 
 // Writes every frame as width x height pixels, top row first, one per
-// 1/renderFps seconds of the song. Returns 0, or
+// 1/renderFps seconds of the song, raw or encoded with the song's sound.
+// Returns 0, or
 // brimhost's exit code for the kind of failure after a one-line message on
 // standard error. Reports its figures on standard error too.
 int RunOfflineRender(const OfflineOptions& options);

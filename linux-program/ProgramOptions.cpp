@@ -19,7 +19,8 @@ constexpr int maxSide = 8192;
 bool IsValueOption(const std::string& name)
 {
     for (const char* option : {"--module", "--listen", "--seconds", "--snapshot", "--settings", "--render", "--raw-video",
-                               "--pixel-format", "--render-fps", "--size"})
+                               "--pixel-format", "--render-fps", "--size", "--output", "--fps", "--start",
+                               "--duration"})
         if (name == option)
             return true;
     return false;
@@ -39,9 +40,19 @@ struct TextOption {
 const TextOption textOptions[] = {
     {"--listen", &ProgramOptions::listen, "a PulseAudio source name"},
     {"--settings", &ProgramOptions::settingsPath, "a plugin.ini file"},
-    {"--render", &ProgramOptions::renderPath, "a WAV file"},
+    {"--render", &ProgramOptions::renderPath, "a song"},
     {"--raw-video", &ProgramOptions::rawVideoPath, "a file, a FIFO or - for standard output"},
 };
+
+// Options that only an offline render uses.
+bool IsRenderOption(const std::string& name)
+{
+    for (const char* option :
+         {"--raw-video", "--pixel-format", "--render-fps", "--size", "--output", "--fps", "--start", "--duration"})
+        if (name == option)
+            return true;
+    return false;
+}
 
 // Takes the option's value; false with the message when it is bad.
 bool TakeValue(const std::string& name, const char* value, ProgramOptions& options, std::string& error)
@@ -69,7 +80,18 @@ bool TakeValue(const std::string& name, const char* value, ProgramOptions& optio
         if (std::strcmp(value, "bgr0") != 0 && std::strcmp(value, "yuv420p") != 0)
             return error = bad + " (bgr0 or yuv420p)", false;
         options.yuv420p = std::strcmp(value, "yuv420p") == 0;
-    } else if (name == "--render-fps") {
+    } else if (name == "--output") {
+        // An MP4 is finished by seeking back: no pipe or standard output.
+        if (*value == '\0' || std::strcmp(value, "-") == 0)
+            return error = bad + " (a file name: .mp4, or .gif for a GIF)", false;
+        options.outputPath = value;
+    } else if (name == "--start") {
+        if (!ParseDouble(value, 0.0, maxSeconds, options.startSeconds))
+            return error = bad + " (seconds into the song, 0 to 86400)", false;
+    } else if (name == "--duration") {
+        if (!ParseDouble(value, 0.001, maxSeconds, options.durationSeconds))
+            return error = bad + " (seconds, 0.001 to 86400)", false;
+    } else if (name == "--render-fps" || name == "--fps") {
         if (!ParseDouble(value, 0.01, maxFps, options.renderFps))
             return error = bad + " (frames per second, 0.01 to 1000)", false;
     } else if (name == "--size") {
@@ -88,6 +110,8 @@ bool ParseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
     bool renderOnly = false;  // an option that only an offline render uses
     for (int i = 1; i < argc; ++i) {
         std::string name = argv[i];
+        if (name == "-o")
+            name = "--output";
         // --name=value is --name value.
         const std::size_t equals = name.rfind("--", 0) == 0 ? name.find('=') : std::string::npos;
         const bool joined = equals != std::string::npos;
@@ -107,19 +131,25 @@ bool ParseProgramOptions(int argc, const char* const* argv, ProgramOptions& opti
         if (!IsValueOption(name))
             return error = name[0] == '-' ? "unknown option '" + name + "'"
                                           : "unexpected '" + name + "'; to make a song's video: brimwave --render '" +
-                                                name + "' --raw-video FILE",
+                                                name + "' -o VIDEO.mp4",
                    false;
         if (!joined && i + 1 >= argc)
             return error = "option '" + name + "' needs a value", false;
         if (!TakeValue(name, joined ? value.c_str() : argv[++i], options, error))
             return false;
-        renderOnly = renderOnly || name == "--raw-video" || name == "--pixel-format" || name == "--render-fps" ||
-                     name == "--size";
+        renderOnly = renderOnly || IsRenderOption(name);
     }
-    if (options.renderPath.empty() != options.rawVideoPath.empty())
-        return error = "--render and --raw-video go together", false;
+    const bool outputGiven = !options.rawVideoPath.empty() || !options.outputPath.empty();
+    if (!options.rawVideoPath.empty() && !options.outputPath.empty())
+        return error = "--raw-video and --output are two kinds of output: give one", false;
+    if (options.renderPath.empty() != !outputGiven)
+        return error = "--render and --raw-video go together (or --render and --output)", false;
     if (renderOnly && options.renderPath.empty())
-        return error = "--raw-video, --pixel-format, --render-fps and --size belong to --render", false;
+        return error = "--raw-video, --output, --pixel-format, --render-fps, --fps, --size, --start and --duration "
+                       "belong to --render",
+               false;
+    if (options.yuv420p && !options.outputPath.empty())
+        return error = "--pixel-format belongs to --raw-video", false;
     if (!options.renderPath.empty() && (!options.listen.empty() || !options.snapshotPath.empty() || options.seconds > 0))
         return error = "--listen, --seconds and --snapshot belong to a live run, not to --render", false;
     return true;
@@ -142,10 +172,19 @@ const char* ProgramUsage()
            "  --settings FILE      the settings file, instead of\n"
            "                       $XDG_CONFIG_HOME/brimwave/plugin.ini (~/.config/brimwave/,\n"
            "                       made when missing); FILE's folder must exist\n"
-           "  --render SONG.wav --raw-video PATH|-  [--render-fps F] [--size WxH]\n"
-           "                       draw the song's video offline, without a display, as raw\n"
-           "                       BGR0 frames (- is standard output); F defaults to the\n"
-           "                       module's pace, 40, and the size to 640x480\n"
+           "  --render SONG -o VIDEO [--fps F] [--size WxH] [--start S] [--duration S]\n"
+           "                       make the song's music video offline, without a display:\n"
+           "                       H.264 and the song's sound (AAC) in an MP4, or a GIF\n"
+           "                       without sound when VIDEO ends in .gif. SONG is any file\n"
+           "                       FFmpeg reads (mp3, ogg, opus, flac, m4a, wav...). F\n"
+           "                       defaults to the module's pace, 40, the size to 640x480\n"
+           "                       (16 to 4096 a side; an MP4's odd side is cropped by a\n"
+           "                       pixel); --start and --duration cut a part of the song.\n"
+           "                       VIDEO appears only when complete, replacing an older one;\n"
+           "                       Ctrl-C or a signal leaves nothing (exit code 128+signal)\n"
+           "  --output VIDEO       the same as -o VIDEO\n"
+           "  --render SONG --raw-video PATH|-  draw the frames raw instead, as BGR0 frames\n"
+           "                       (- is standard output); --render-fps is --fps\n"
            "  --pixel-format yuv420p  write the raw frames as an H.264 encoder takes them\n"
            "  --help               show this text\n"
            "An option's value may also follow an equals sign: --module=1.\n"
@@ -160,6 +199,8 @@ const char* ProgramUsage()
            "\n"
            "Exit codes: 0 done, 1 bad command line, settings file or snapshot path,\n"
            "2 PulseAudio (no server, source or stream), 6 no window or GL context, 7 the\n"
-           "song cannot be used (also one that is not a regular file), 8 the snapshot or\n"
-           "the video cannot be written.\n";
+           "song cannot be used (also one that is not a regular file, or holds no audio),\n"
+           "8 the snapshot or the video cannot be written (a full disk, a folder that\n"
+           "cannot be written), 130, 143 or 129 a render stopped by SIGINT, SIGTERM or\n"
+           "SIGHUP.\n";
 }

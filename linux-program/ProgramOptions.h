@@ -22,6 +22,9 @@ struct ProgramOptions {
     // Offline render: a song in, raw frames out, no display.
     std::string renderPath;
     std::string rawVideoPath;  // "-" is standard output
+    std::string outputPath;    // or an encoded video: MP4, or GIF for a .gif name
+    double startSeconds = 0.0;
+    double durationSeconds = 0.0;  // 0: to the end of the song
     bool yuv420p = false;      // --pixel-format yuv420p; BGR0 otherwise
     double renderFps = 0.0;    // 0: 1000 / the module's delay
     int width = 640;

@@ -18,11 +18,15 @@ packages=(
     # The listening tests' private sound server (native and under wine), and
     # the client library that wine's 32-bit pulse driver loads (wine32 pulls it in already).
     pulseaudio pulseaudio-utils libpulse0:i386
+    # The same tests on a private PipeWire session: its pulse server, session manager and bus.
+    pipewire pipewire-pulse wireplumber dbus-user-session
     # The GStreamer element: its base class and headers, gst-inspect and
     # gst-launch, the Python test driver, and the elements its tests, the
     # README's video line and its benchmark use (x264enc, avenc_aac).
     libgstreamer-plugins-base1.0-dev gstreamer1.0-tools python3-gst-1.0
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly gstreamer1.0-libav
+    # brimwave --render -o: any song decoded, resampled, and encoded to H.264/AAC MP4 or GIF in-process.
+    libavformat-dev libavcodec-dev libswresample-dev libswscale-dev
 )
 
 missing=()
