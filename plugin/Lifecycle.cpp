@@ -50,6 +50,17 @@ void RenderElsewhere(const VisModule& module)
     }
 }
 
+// Every record's Render draws the module whose window is open: another
+// module's scene would lack its GL state.
+int RenderOpenModule(const VisModule& module)
+{
+    if (ContextIsCurrentHere())
+        StepFrame(module, windowModule);
+    else
+        RenderElsewhere(module);
+    return 0;
+}
+
 }  // namespace
 
 void ConfigModule(VisModule* module)
@@ -101,14 +112,19 @@ int InitModule(VisModule* module)
     return 0;
 }
 
-// Every record's Render draws the module whose window is open.
-int RenderModule(VisModule* module)
+int RenderRectangles(VisModule* module)
 {
-    if (ContextIsCurrentHere())
-        StepFrame(*module, windowModule);
-    else
-        RenderElsewhere(*module);
-    return 0;
+    return RenderOpenModule(*module);
+}
+
+int RenderSpheres(VisModule* module)
+{
+    return RenderOpenModule(*module);
+}
+
+int RenderTexture(VisModule* module)
+{
+    return RenderOpenModule(*module);
 }
 
 // Acts for the module Init started, whichever record the call carries.

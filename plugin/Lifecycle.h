@@ -5,5 +5,7 @@
 
 void ConfigModule(VisModule* module);
 int InitModule(VisModule* module);
-int RenderModule(VisModule* module);
+int RenderRectangles(VisModule* module);
+int RenderSpheres(VisModule* module);
+int RenderTexture(VisModule* module);
 void QuitModule(VisModule* module);

@@ -9,15 +9,15 @@ int activeModule = 0;
 
 namespace {
 
-constexpr VisModule MakeModule(int index)
+constexpr VisModule MakeModule(int index, RenderEntry render)
 {
-    return ::MakeModule(moduleNames[index], ConfigModule, InitModule, RenderModule, QuitModule);
+    return ::MakeModule(moduleNames[index], ConfigModule, InitModule, render, QuitModule);
 }
 
 std::array<VisModule, moduleCount> modules = {
-    MakeModule(rectanglesModule),
-    MakeModule(spheresModule),
-    MakeModule(textureModule),
+    MakeModule(rectanglesModule, RenderRectangles),
+    MakeModule(spheresModule, RenderSpheres),
+    MakeModule(textureModule, RenderTexture),
 };
 
 VisHeader header = {visHeaderVersion, "Brimwave (OpenGL) v0.6", GetModule};
