@@ -120,6 +120,8 @@ bool VideoEncoder::Open(const std::string& path, const VideoSettings& settings, 
         if (!settings.tune.empty())
             av_opt_set(s.video->priv_data, "tune", settings.tune.c_str(), 0);
         av_opt_set_double(s.video->priv_data, "crf", settings.crf, 0);
+        // CABAC: a fifth smaller for a few percent of ultrafast's time.
+        av_opt_set(s.video->priv_data, "x264-params", "cabac=1", 0);
         // The renderer has the other core: x264's own threads only add waits.
         s.video->thread_count = 1;
     }
