@@ -225,7 +225,7 @@ bool VideoEncoder::WritePackets(void* codecPointer, void* streamPointer, std::st
         std::lock_guard<std::mutex> hold(muxer_);
         code = av_interleaved_write_frame(s.format, packet);
         if (code < 0)
-            return Failed(code, "cannot write", error);
+            return error = AvError(code), false;
     }
 }
 
@@ -330,10 +330,10 @@ bool VideoEncoder::Finish(std::string& error)
     if (code < 0)
         return Failed(code, "cannot finish the file", error);
     if (s.format->pb->error < 0)
-        return Failed(s.format->pb->error, "cannot write", error);
+        return error = AvError(s.format->pb->error), false;
     s.opened = false;
     code = avio_closep(&s.format->pb);
     if (code < 0)
-        return Failed(code, "cannot write", error);
+        return error = AvError(code), false;
     return true;
 }
