@@ -5,6 +5,7 @@
 #include "scenes/FramePresenter.h"
 #include "settings/ConfigDialogs.h"
 #include "settings/Modules.h"
+#include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "window/RenderContext.h"
 #include "window/VisWindow.h"
@@ -26,6 +27,16 @@ const std::array<ConfigDialog, moduleCount> configDialogs = {{
     {IDD_SPHERE_CONFIG, SphereDlgProc},
     {IDD_TEXTURE_CONFIG, BoxDlgProc},
 }};
+
+void ShowConfigDialog(const VisModule& record, int index, HWND owner)
+{
+    // The dialogs' trackbars need the common controls' class, which a host
+    // may never have registered.
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    const ConfigDialog& dialog = configDialogs[index];
+    DialogBoxParamA(record.instance, MAKEINTRESOURCEA(dialog.templateId), owner, dialog.procedure, 0);
+}
 
 void ShowInitError(const VisModule& module, const char* text)
 {
@@ -65,20 +76,23 @@ int RenderOpenModule(const VisModule& module)
 
 void ConfigModule(VisModule* module)
 {
-    // While a module runs, its dialog edits the record it draws from: the
-    // file may hold an older place of its window.
+    // The running module's dialog edits the record it draws from: the file
+    // may hold an older place of its window.
     const bool running = visWindow != nullptr && settingsHeld;
-    const VisModule* record = running ? heldRecord : module;
-    const int index = running ? heldModule : activeModule;
-    if (!running)
-        LoadSettings(record, index);
-    // The dialogs' trackbars need the common controls' class, which a host
-    // may never have registered.
-    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
-    const ConfigDialog& dialog = configDialogs[index];
-    DialogBoxParamA(record->instance, MAKEINTRESOURCEA(dialog.templateId), module->hostWindow, dialog.procedure, 0);
-    SaveSettings(record, index);
+    if (running && activeModule == heldModule) {
+        ShowConfigDialog(*heldRecord, heldModule, module->hostWindow);
+        SaveSettings(heldRecord, heldModule);
+        return;
+    }
+    // Another module's dialog shows that module's settings; the running
+    // one's come back afterwards, so that it neither draws with them nor
+    // saves them as its own.
+    const Settings runningSettings = settings;
+    LoadSettings(module, activeModule);
+    ShowConfigDialog(*module, activeModule, module->hostWindow);
+    SaveSettings(module, activeModule);
+    if (running)
+        settings = runningSettings;
 }
 
 int InitModule(VisModule* module)
