@@ -15,9 +15,9 @@ export BRIM_WINE_TEMPLATE="$build/wineprefix-template" WINEARCH=win32 WINEDEBUG=
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Tells the tests when the 32-bit side runs under qemu (setup/i386-emulation.sh),
 # where a program also takes several times longer.
-export BRIM_TEST_TIMEOUT=300
+export BRIM_TEST_TIMEOUT=1200
 if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
-    export BRIM_I386_EMULATED=1 BRIM_TEST_TIMEOUT=900
+    export BRIM_I386_EMULATED=1 BRIM_TEST_TIMEOUT=2400
 fi
 # Every run starts from fresh copies of the template.
 rm -rf "$build/wineprefixes"
