@@ -2,9 +2,13 @@
 
 #include "audio/CaptureBuffer.h"
 
+#include <pulse/context.h>
 #include <pulse/error.h>
 #include <pulse/introspect.h>
 #include <pulse/mainloop.h>
+#include <pulse/rtclock.h>
+#include <pulse/sample.h>
+#include <pulse/timeval.h>
 #include <pulse/stream.h>
 #include <pulse/subscribe.h>
 #include <pulse/thread-mainloop.h>
@@ -23,6 +27,11 @@ constexpr int channels = 2;
 constexpr int fragmentFrames = 256;
 // A connection or a query that takes longer than this counts as no server.
 constexpr auto queryTimeout = std::chrono::seconds(3);
+// An output that goes away is replaced a moment later, and the server may
+// name the default "@DEFAULT_SINK@" meanwhile: it is asked again this often,
+// for this long, before the recording counts as ended.
+constexpr pa_usec_t askAgainAfter = 150 * PA_USEC_PER_MSEC;
+constexpr auto askFor = std::chrono::seconds(5);
 
 // The mainloop's thread appends, the frame loop takes blocks; a pause in
 // the packets (a suspended sink sends none) is silence.
@@ -34,6 +43,12 @@ std::string changedSource;  // the source moved to, until TakeSourceChange
 
 // Owned by the mainloop's thread once recording runs.
 std::string recordedSource;
+std::string announcedSource;  // the last source that recorded
+bool following = false;
+pa_time_event* askTimer = nullptr;
+bool asking = false;
+std::chrono::steady_clock::time_point askUntil;
+std::string lostReason;  // why the source went, if no default replaces it
 
 pa_threaded_mainloop* recordLoop = nullptr;
 pa_context* recordContext = nullptr;
@@ -121,10 +136,16 @@ struct ServerAnswer {
     std::string defaultSink;
 };
 
+// Empty or a placeholder such as "@DEFAULT_SINK@": no output yet.
+bool NamesOutput(const char* sink)
+{
+    return sink && sink[0] != '\0' && sink[0] != '@';
+}
+
 void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata)
 {
     auto* answer = static_cast<ServerAnswer*>(userdata);
-    if (info && info->default_sink_name)
+    if (info && NamesOutput(info->default_sink_name))
         answer->defaultSink = info->default_sink_name;
     answer->query->done = true;
 }
@@ -174,11 +195,42 @@ void OnReadable(pa_stream* readable, std::size_t, void*)
     }
 }
 
+void AskAgain();
+
+// A stream that is not ready cannot be disconnected; one that ended is gone.
+void CloseStream()
+{
+    if (!stream)
+        return;
+    pa_stream_set_state_callback(stream, nullptr, nullptr);
+    pa_stream_set_read_callback(stream, nullptr, nullptr);
+    if (pa_stream_get_state(stream) == PA_STREAM_READY)
+        pa_stream_disconnect(stream);
+    pa_stream_unref(stream);
+    stream = nullptr;
+}
+
 void OnStreamState(pa_stream* changed, void*)
 {
     const pa_stream_state_t state = pa_stream_get_state(changed);
-    if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED)
-        EndCapture(PulseError("recording ended", pa_context_errno(recordContext)));
+    if (state == PA_STREAM_READY) {
+        asking = false;
+        if (!announcedSource.empty() && announcedSource != recordedSource) {
+            std::lock_guard<std::mutex> guard(historyLock);
+            changedSource = recordedSource;
+        }
+        announcedSource = recordedSource;
+    } else if (state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED) {
+        const std::string reason = PulseError("recording ended", pa_context_errno(recordContext));
+        if (!following) {
+            EndCapture(reason);
+            return;
+        }
+        // Unplugged: the server names another default, soon.
+        CloseStream();
+        lostReason = reason;
+        AskAgain();
+    }
 }
 
 void OnContextState(pa_context* changed, void*)
@@ -230,37 +282,85 @@ bool OpenRecordStream(const std::string& source, std::string& error)
     return true;
 }
 
-// On the mainloop's thread: a new default output; its monitor takes the
-// old stream's place, which ends without ending the capture. A stream whose
-// source has vanished has ended it already: the server kills it before it
-// names another default.
-void OnDefaultOutput(pa_context*, const pa_server_info* info, void*)
+void AskForDefault();
+
+// On the mainloop's thread: the monitor of the server's default output. It
+// takes the old stream's place, which ends without ending the capture.
+void OnDefaultMonitor(pa_context*, const pa_source_info* info, int eol, void*)
 {
-    if (!info || !info->default_sink_name || !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)) ||
-        recordedSource == std::string(info->default_sink_name) + ".monitor")
+    // PipeWire names a removed output for a moment, and records a source
+    // that is not there from another.
+    if (eol < 0)
+        AskAgain();
+    if (eol != 0 || !info || !info->name)
         return;
-    pa_stream_set_state_callback(stream, nullptr, nullptr);
-    pa_stream_set_read_callback(stream, nullptr, nullptr);
-    pa_stream_disconnect(stream);
-    pa_stream_unref(stream);
-    std::string error;
-    if (!OpenRecordStream(std::string(info->default_sink_name) + ".monitor", error)) {
-        EndCapture(error);
+    const std::string source = info->name;
+    const pa_stream_state_t state = stream ? pa_stream_get_state(stream) : PA_STREAM_UNCONNECTED;
+    if (state == PA_STREAM_READY && source == recordedSource) {
+        asking = false;
         return;
     }
-    std::lock_guard<std::mutex> guard(historyLock);
-    changedSource = recordedSource;
+    // A stream still connecting becomes ready or fails first.
+    if (state == PA_STREAM_CREATING) {
+        if (source != recordedSource)
+            AskAgain();
+        return;
+    }
+    CloseStream();
+    std::string error;
+    if (!OpenRecordStream(source, error))
+        EndCapture(error);
 }
 
-void OnServerEvent(pa_context* context, pa_subscription_event_type_t event, std::uint32_t, void*)
+void OnDefaultOutput(pa_context* context, const pa_server_info* info, void*)
+{
+    // With every output gone the servers name a stand-in that plays nowhere.
+    if (!info || !NamesOutput(info->default_sink_name) || std::string(info->default_sink_name) == "auto_null") {
+        AskAgain();
+        return;
+    }
+    const std::string source = std::string(info->default_sink_name) + ".monitor";
+    if (pa_operation* query = pa_context_get_source_info_by_name(context, source.c_str(), OnDefaultMonitor, nullptr))
+        pa_operation_unref(query);
+}
+
+void AskForDefault()
+{
+    if (pa_operation* query = pa_context_get_server_info(recordContext, OnDefaultOutput, nullptr))
+        pa_operation_unref(query);
+}
+
+// Once the time is up, a recording without a stream has ended.
+void OnAskTimer(pa_mainloop_api*, pa_time_event*, const struct timeval*, void*)
+{
+    if (std::chrono::steady_clock::now() < askUntil) {
+        AskForDefault();
+        return;
+    }
+    asking = false;
+    if (!stream)
+        EndCapture(lostReason);
+}
+
+void AskAgain()
+{
+    if (!asking) {
+        asking = true;
+        askUntil = std::chrono::steady_clock::now() + askFor;
+    }
+    pa_context_rttime_restart(recordContext, askTimer, pa_rtclock_now() + askAgainAfter);
+}
+
+void OnServerEvent(pa_context*, pa_subscription_event_type_t event, std::uint32_t, void*)
 {
     if ((event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SERVER)
-        if (pa_operation* query = pa_context_get_server_info(context, OnDefaultOutput, nullptr))
-            pa_operation_unref(query);
+        AskForDefault();
 }
 
 void FollowDefaultOutput()
 {
+    following = true;
+    askTimer = pa_context_rttime_new(recordContext, PA_USEC_INVALID, OnAskTimer, nullptr);
     pa_context_set_subscribe_callback(recordContext, OnServerEvent, nullptr);
     if (pa_operation* subscribing = pa_context_subscribe(recordContext, PA_SUBSCRIPTION_MASK_SERVER, nullptr, nullptr))
         pa_operation_unref(subscribing);
@@ -296,8 +396,17 @@ bool DefaultMonitorSource(std::string& source, std::string& error)
     if (!query.Connect(error))
         return false;
     ServerAnswer answer = {&query, {}};
-    if (!query.Finish(pa_context_get_server_info(query.context, OnServerInfo, &answer), "server information", error))
-        return false;
+    // A placeholder name is asked about again: the server is choosing.
+    const auto giveUp = std::chrono::steady_clock::now() + askFor;
+    for (;;) {
+        if (!query.Finish(pa_context_get_server_info(query.context, OnServerInfo, &answer), "server information",
+                          error))
+            return false;
+        if (!answer.defaultSink.empty() || std::chrono::steady_clock::now() > giveUp)
+            break;
+        query.done = false;
+        std::this_thread::sleep_for(std::chrono::microseconds(askAgainAfter));
+    }
     if (answer.defaultSink.empty()) {
         error = "PulseAudio: the server has no default output";
         return false;
@@ -320,6 +429,9 @@ bool StartCapture(const std::string& source, bool followDefault, std::string& er
     captureEnded = false;
     captureError.clear();
     changedSource.clear();
+    announcedSource.clear();
+    following = false;
+    asking = false;
     WavFormat format;
     format.rate = captureRate;
     format.channels = channels;
@@ -365,10 +477,12 @@ void StopCapture()
     if (!recordLoop)
         return;
     pa_threaded_mainloop_stop(recordLoop);
-    if (stream) {
-        pa_stream_disconnect(stream);
-        pa_stream_unref(stream);
-    }
+    // The context's disconnection ends the stream: that is no unplugging.
+    following = false;
+    CloseStream();
+    if (askTimer)
+        pa_threaded_mainloop_get_api(recordLoop)->time_free(askTimer);
+    askTimer = nullptr;
     if (recordContext) {
         pa_context_disconnect(recordContext);
         pa_context_unref(recordContext);
