@@ -31,7 +31,7 @@ constexpr auto queryTimeout = std::chrono::seconds(3);
 // name the default "@DEFAULT_SINK@" meanwhile: it is asked again this often,
 // for this long, before the recording counts as ended.
 constexpr pa_usec_t askAgainAfter = 150 * PA_USEC_PER_MSEC;
-constexpr auto askFor = std::chrono::seconds(5);
+constexpr auto askFor = std::chrono::seconds(15);
 
 // The mainloop's thread appends, the frame loop takes blocks; a pause in
 // the packets (a suspended sink sends none) is silence.
