@@ -1,5 +1,7 @@
 #include "linux-program/SongDecoder.h"
 
+#include "linux-program/FfmpegError.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -45,17 +47,6 @@ struct SongDecoderState {
         av_channel_layout_uninit(&layout);
     }
 };
-
-namespace {
-
-std::string AvError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-}  // namespace
 
 SongDecoder::SongDecoder() : state_(std::make_unique<SongDecoderState>()) {}
 SongDecoder::~SongDecoder() = default;

@@ -14,10 +14,9 @@ struct SongDecoderState;
 // from `startSeconds` on, for `durationSeconds` (0: to the end).
 class SongDecoder {
 public:
+    // Not copied: it owns the FFmpeg state.
     SongDecoder();
     ~SongDecoder();
-    SongDecoder(const SongDecoder&) = delete;
-    SongDecoder& operator=(const SongDecoder&) = delete;
 
     // False with the reason when the file holds no audio FFmpeg can decode.
     bool Open(const std::string& path, double startSeconds, double durationSeconds, std::string& error);

@@ -1,5 +1,7 @@
 #include "linux-program/VideoEncoder.h"
 
+#include "linux-program/FfmpegError.h"
+
 #include "linux-program/Yuv420.h"
 
 extern "C" {
@@ -54,13 +56,6 @@ struct VideoEncoderState {
 };
 
 namespace {
-
-std::string AvError(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
 
 bool Failed(int code, const std::string& what, std::string& error)
 {

@@ -25,10 +25,9 @@ struct VideoSettings {
 
 class VideoEncoder {
 public:
+    // Not copied: it owns the FFmpeg state.
     VideoEncoder();
     ~VideoEncoder();
-    VideoEncoder(const VideoEncoder&) = delete;
-    VideoEncoder& operator=(const VideoEncoder&) = delete;
 
     // Opens `path` (written as given: the caller picks a partial name).
     bool Open(const std::string& path, const VideoSettings& settings, std::string& error);

@@ -9,7 +9,7 @@
 # Usage: FollowOutputTest.sh path/to/brimwave [runs on each server]
 set -euo pipefail
 source "$(dirname "$0")/program-test.sh" "$1" follow
-runs=${2:-3}
+runs=${2:-2}
 
 # Pixels brighter than the background in a snapshot.
 LitPixels() {
