@@ -11,14 +11,6 @@ set -euo pipefail
 source "$(dirname "$0")/program-test.sh" "$1" follow
 runs=${2:-2}
 
-# Pixels brighter than the background in a snapshot.
-LitPixels() {
-    ffmpeg -nostdin -v error -i "$1" -f rawvideo -pix_fmt gray - |
-        python3 -c 'import sys; d = sys.stdin.buffer.read(); print(len(d) - sum(d.count(bytes([v])) for v in range(17)))'
-}
-Show() {
-    xvfb-run -a -f "$work/Xauthority" -s "-screen 0 1280x1024x24" "$brimwave" "$@"
-}
 # Polls until the command holds, for at most a minute however slow the machine.
 Until() {
     local tries=0

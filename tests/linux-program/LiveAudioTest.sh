@@ -8,16 +8,6 @@
 # Usage: LiveAudioTest.sh path/to/brimwave
 set -euo pipefail
 source "$(dirname "$0")/program-test.sh" "$1" live
-# Pixels brighter than the background in a snapshot.
-LitPixels() {
-    ffmpeg -nostdin -v error -i "$1" -f rawvideo -pix_fmt gray - |
-        python3 -c 'import sys; d = sys.stdin.buffer.read(); print(len(d) - sum(d.count(bytes([v])) for v in range(17)))'
-}
-# xvfb-run's own temporary folder sometimes cannot be removed as it ends
-# (exit 5): its authority file goes into the test's folder instead.
-Show() {
-    xvfb-run -a -f "$work/Xauthority" -s "-screen 0 1280x1024x24" "$brimwave" "$@"
-}
 # Runs brimwave, keeping its exit code, stderr and running time.
 Attempt() {
     local started=$SECONDS
