@@ -34,9 +34,13 @@ struct HostRun {
     std::vector<LogLine> log;
 };
 
+// In the prefix's own temporary folder: two of these tests may run at once,
+// each in a prefix of its own.
 std::string WorkDirectory()
 {
-    return ProgramDirectory() + "host_run\\";
+    char temporary[MAX_PATH];
+    const DWORD length = GetTempPathA(MAX_PATH, temporary);
+    return std::string(temporary, length) + "brim_host_run\\";
 }
 
 std::vector<LogLine> ReadLog(const std::string& path)
