@@ -109,7 +109,7 @@ GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
     GST_STATIC_CAPS("video/x-raw, format = (string) { BGRx, RGBx }, width = (int) [ 1, 16384 ], "
                     "height = (int) [ 1, 16384 ], framerate = (fraction) [ 1/100, 1000 ]"));
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec)
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* property)
 {
     GstBrimwave* self = GST_BRIMWAVE(object);
     GST_OBJECT_LOCK(self);
@@ -122,12 +122,12 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
     case propertyScalew: wanted.scalew = g_value_get_int(value); break;
     case propertyDetail: wanted.detail = g_value_get_int(value); break;
     case propertyLines: wanted.lines = g_value_get_boolean(value); break;
-    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, property); break;
     }
     GST_OBJECT_UNLOCK(self);
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec)
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* property)
 {
     GstBrimwave* self = GST_BRIMWAVE(object);
     GST_OBJECT_LOCK(self);
@@ -140,7 +140,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec)
     case propertyScalew: g_value_set_int(value, wanted.scalew); break;
     case propertyDetail: g_value_set_int(value, wanted.detail); break;
     case propertyLines: g_value_set_boolean(value, wanted.lines); break;
-    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+    default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, property); break;
     }
     GST_OBJECT_UNLOCK(self);
 }

@@ -263,8 +263,8 @@ class Registration(unittest.TestCase):
             "detail": (10, 2, 30),
         }
         for name, (default, minimum, maximum) in expected.items():
-            spec = element.find_property(name)
-            self.assertEqual((spec.default_value, spec.minimum, spec.maximum), (default, minimum, maximum), name)
+            found = element.find_property(name)
+            self.assertEqual((found.default_value, found.minimum, found.maximum), (default, minimum, maximum), name)
             self.assertEqual(element.get_property(name), default, name)
         self.assertEqual(int(element.get_property("vistype")), 1)
         self.assertFalse(element.get_property("lines"))
