@@ -618,6 +618,7 @@ TEST_F(HostRunTest, APluginThatHangsOrCrashesInAnEntryEndsTheHostWithALineNaming
     };
     const std::string crashed = "brimhost: the plug-in '" + fakePath + "' crashed in ";
     const std::string hung = "brimhost: the plug-in '" + fakePath + "': its ";
+    const bool emulated = GetEnvironmentVariableA("BRIM_I386_EMULATED", nullptr, 0) != 0;
     const Case cases[] = {
         {"init:hang", watchdog + "--module 4 --frames 2 ", 11, hung + "Init has not returned for 10 s", {"init"}},
         {"render:hang", watchdog + "--module 4 --seconds 2 ", 11, hung + "Render has not returned for 10 s",
@@ -640,7 +641,14 @@ TEST_F(HostRunTest, APluginThatHangsOrCrashesInAnEntryEndsTheHostWithALineNaming
         SetEnvironmentVariableA("BRIM_FAKE_FAULT", c.fault);
         const HostRun run = RunHost(c.arguments + Fake());
         EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
-        EXPECT_TRUE(Contains(run.err, c.message + "\n")) << "the whole line\n" << run.err;
+        // Under an i386 emulator a fault reaches Wine as whatever signal the
+        // emulator raises (seen: an illegal instruction for a null write), so
+        // there only the entry is checked, not the exception's name.
+        const std::size_t entryEnd = c.message.find(": ", crashed.size());
+        if (emulated && c.exitCode == 12 && entryEnd != std::string::npos)
+            EXPECT_TRUE(Contains(run.err, c.message.substr(0, entryEnd + 2))) << run.err;
+        else
+            EXPECT_TRUE(Contains(run.err, c.message + "\n")) << "the whole line\n" << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), c.fault == std::string("render:throw") ? 2 : 1)
             << "one line (and the runtime's own before an abort)\n" << run.err;
         EXPECT_EQ(Events(run), c.events);
