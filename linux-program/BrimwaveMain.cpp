@@ -6,6 +6,7 @@
 #include "linux-program/ProgramOptions.h"
 #include "linux-program/PulseCapture.h"
 #include "linux-program/SdlWindow.h"
+#include "linux-program/XConnection.h"
 #include "cli/Failure.h"
 #include "files/ImageFile.h"
 #include "frame/FrameStep.h"
@@ -29,6 +30,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -109,7 +111,8 @@ struct LiveRun {
 };
 
 // One module in its window, frame after frame at the module's pace, until a
-// key, the clock or the audio ends it.
+// key, the clock or the audio ends it. The first frame is always drawn: a
+// run shorter than the window takes to open still shows, and snaps, one.
 RunEnd RunModule(int module, LiveRun& run)
 {
     VisModule record = MakeModule(moduleNames[module], nullptr, nullptr, nullptr, nullptr);
@@ -117,13 +120,6 @@ RunEnd RunModule(int module, LiveRun& run)
     std::array<std::int16_t, blockSamples> right;
     double due = SecondsSince(run.start);
     for (;;) {
-        switch (HandleWindowEvents()) {
-        case WindowAction::Quit: return RunEnd::Quit;
-        case WindowAction::NextModule: return RunEnd::NextModule;
-        case WindowAction::None: break;
-        }
-        if (run.seconds > 0 && SecondsSince(run.start) >= run.seconds)
-            return RunEnd::TimeUp;
         if (!LatestBlock(left.data(), right.data(), run.audioError))
             return RunEnd::AudioEnded;
         std::string source;
@@ -131,9 +127,52 @@ RunEnd RunModule(int module, LiveRun& run)
             std::fprintf(stderr, "brimwave: the default output changed: recording %s\n", source.c_str());
         WriteRecordBytes(left.data(), right.data(), record);
         StepFrame(record, module);
+        switch (HandleWindowEvents()) {
+        case WindowAction::Quit: return RunEnd::Quit;
+        case WindowAction::NextModule: return RunEnd::NextModule;
+        case WindowAction::None: break;
+        }
+        if (run.seconds > 0 && SecondsSince(run.start) >= run.seconds)
+            return RunEnd::TimeUp;
         due = NextFrameDue(due, SecondsSince(run.start), record.delayMs / 1000.0);
         std::this_thread::sleep_for(std::chrono::duration<double>(due - SecondsSince(run.start)));
     }
+}
+
+// Errno's value when the snapshot cannot be written where it is named; 0
+// when it can. The folder keeps its slash: a file there is "Not a directory".
+int SnapshotPlaceError(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    if (access(folder.c_str(), W_OK | X_OK) != 0)
+        return errno;
+    if (access(path.c_str(), F_OK) == 0 && access(path.c_str(), W_OK) != 0)
+        return errno;
+    return 0;
+}
+
+int SaveSnapshot(const std::string& path)
+{
+    if (lastFrame.width == 0)
+        return Fail(exitCaptureFailed, "no snapshot: no frame was drawn");
+    const std::vector<unsigned char> png = EncodePng(lastFrame);
+    if (png.empty())
+        return Fail(exitCaptureFailed, "cannot encode the snapshot '" + path + "' as PNG");
+    if (!WriteBinaryFile(path, png))
+        return Fail(exitCaptureFailed, "cannot write the snapshot '" + path + "': " + std::strerror(errno));
+    return exitOk;
+}
+
+// The settings as the module leaves them, unless the file is not to be
+// written; a failure is said once a run.
+void SaveSettings(const std::string& path, int module, SettingsUse use, bool& failedBefore)
+{
+    if (use != SettingsUse::ReadWrite || (SaveSettingsFile(path, module) && SaveLastModule(path, module)) ||
+        failedBefore)
+        return;
+    failedBefore = true;
+    std::fprintf(stderr, "brimwave: cannot save the settings in '%s' (%s)\n", path.c_str(), std::strerror(errno));
 }
 
 int RunLive(const ProgramOptions& options)
@@ -151,6 +190,10 @@ int RunLive(const ProgramOptions& options)
     if (!options.snapshotPath.empty() && stat(options.snapshotPath.c_str(), &snapshotStatus) == 0 &&
         !S_ISREG(snapshotStatus.st_mode))
         return Fail(exitUsage, "the snapshot '" + options.snapshotPath + "' is not a regular file");
+    const int snapshotError = options.snapshotPath.empty() ? 0 : SnapshotPlaceError(options.snapshotPath);
+    if (snapshotError != 0)
+        return Fail(exitUsage,
+                    "cannot write the snapshot '" + options.snapshotPath + "': " + std::strerror(snapshotError));
 
     std::string source = options.listen;
     std::string error;
@@ -169,7 +212,17 @@ int RunLive(const ProgramOptions& options)
         module = rectanglesModule;
     LiveRun run = {Clock::now(), options.seconds, {}};
     int code = exitOk;
-    bool saveFailed = false;  // said once a run
+    bool saveFailed = false;
+    // Without its X server the window cannot even be closed: what it would
+    // leave behind is kept, and the run ends there.
+    WatchXConnection([&](const std::string& display) {
+        Fail(exitDisplayLost, "lost the display '" + display + "': its X server is gone");
+        SaveSettings(settingsPath, module, settingsUse, saveFailed);
+        if (keepFrames)
+            SaveSnapshot(options.snapshotPath);
+        std::fflush(nullptr);
+        std::_Exit(exitDisplayLost);
+    });
     for (RunEnd end = RunEnd::NextModule; end == RunEnd::NextModule;) {
         // Each module starts from its own defaults: a module without a
         // section must not take the previous module's values as its own.
@@ -184,13 +237,7 @@ int RunLive(const ProgramOptions& options)
         end = RunModule(module, run);
         ReleaseScene();
         CloseSdlWindow();
-        const bool saved = settingsUse != SettingsUse::ReadWrite ||
-                           (SaveSettingsFile(settingsPath, module) && SaveLastModule(settingsPath, module));
-        if (!saved && !saveFailed) {
-            saveFailed = true;
-            std::fprintf(stderr, "brimwave: cannot save the settings in '%s' (%s)\n", settingsPath.c_str(),
-                         std::strerror(errno));
-        }
+        SaveSettings(settingsPath, module, settingsUse, saveFailed);
         if (end == RunEnd::AudioEnded)
             code = Fail(exitAudio, run.audioError);
         if (end == RunEnd::NextModule)
@@ -198,11 +245,13 @@ int RunLive(const ProgramOptions& options)
     }
     StopCapture();
     SDL_Quit();
+    WatchXConnection(nullptr);
 
-    if (keepFrames && code != exitInitFailed &&
-        (lastFrame.width == 0 || !WriteBinaryFile(options.snapshotPath, EncodePng(lastFrame))))
-        return Fail(exitCaptureFailed, "cannot write the snapshot " + options.snapshotPath);
-    return code;
+    // A run that failed before its first frame has said why already.
+    if (!keepFrames || code == exitInitFailed || (code != exitOk && lastFrame.width == 0))
+        return code;
+    const int saved = SaveSnapshot(options.snapshotPath);
+    return code != exitOk ? code : saved;
 }
 
 int RenderOffline(const ProgramOptions& options)

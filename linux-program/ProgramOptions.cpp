@@ -168,7 +168,8 @@ const char* ProgramUsage()
            "                       the default output\n"
            "  --list-sources       list the PulseAudio sources and end\n"
            "  --seconds S          end after S seconds\n"
-           "  --snapshot FILE.png  save the last frame shown (not into a FIFO or device)\n"
+           "  --snapshot FILE.png  save the last frame shown, at least the first (not into\n"
+           "                       a FIFO or device)\n"
            "  --settings FILE      the settings file, instead of\n"
            "                       $XDG_CONFIG_HOME/brimwave/plugin.ini (~/.config/brimwave/,\n"
            "                       made when missing); FILE's folder must exist\n"
@@ -197,10 +198,12 @@ const char* ProgramUsage()
            "Keys: M next module, HOME more sensitive, END less sensitive, ESC quit;\n"
            "double-click for full screen on the window's monitor and back.\n"
            "\n"
-           "Exit codes: 0 done, 1 bad command line, settings file or snapshot path,\n"
-           "2 PulseAudio (no server, source or stream), 6 no window or GL context, 7 the\n"
-           "song cannot be used (also one that is not a regular file, or holds no audio),\n"
-           "8 the snapshot or the video cannot be written (a full disk, a folder that\n"
-           "cannot be written), 130, 143 or 129 a render stopped by SIGINT, SIGTERM or\n"
-           "SIGHUP.\n";
+           "Exit codes: 0 done, 1 bad command line, settings file or snapshot path (also\n"
+           "a snapshot's folder that is missing or cannot be written), 2 PulseAudio (no\n"
+           "server, source or stream), 3 the display lost during the run (its X server\n"
+           "gone; the settings and the snapshot are still saved), 6 no window or GL\n"
+           "context, 7 the song cannot be used (also one that is not a regular file, or\n"
+           "holds no audio), 8 the snapshot or the video cannot be written (a full disk, a\n"
+           "folder that cannot be written), 130, 143 or 129 a render stopped by SIGINT,\n"
+           "SIGTERM or SIGHUP.\n";
 }

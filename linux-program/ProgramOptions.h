@@ -7,7 +7,8 @@
 
 // The program's own kind of failure, besides the shared ones.
 enum ProgramExitCode {
-    exitAudio = 2,  // no PulseAudio server, source or stream
+    exitAudio = 2,        // no PulseAudio server, source or stream
+    exitDisplayLost = 3,  // the X server went away during the run
 };
 
 struct ProgramOptions {

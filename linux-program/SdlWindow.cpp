@@ -115,6 +115,19 @@ bool ShowsNothing(const char* driver)
     return !SDL_getenv("SDL_VIDEODRIVER") && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
 }
 
+// What the environment names when SDL could open none of it; SDL itself
+// says nothing then.
+std::string UnopenedDisplays()
+{
+    std::string names;
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = SDL_getenv(variable);
+        if (value && *value)
+            names += (names.empty() ? "'" : ", nor '") + std::string(value) + "' named by " + variable;
+    }
+    return names;
+}
+
 }  // namespace
 
 bool OpenSdlWindow(const char* title, std::string& error)
@@ -124,7 +137,8 @@ bool OpenSdlWindow(const char* title, std::string& error)
         return false;
     }
     if (ShowsNothing(SDL_GetCurrentVideoDriver())) {
-        error = "no display: set DISPLAY or WAYLAND_DISPLAY";
+        const std::string names = UnopenedDisplays();
+        error = names.empty() ? "no display: set DISPLAY or WAYLAND_DISPLAY" : "cannot open the display " + names;
         return false;
     }
     AskForPixelFormat();
