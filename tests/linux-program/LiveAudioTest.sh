@@ -3,8 +3,9 @@
 # the default output makes the boxes grow and silence does not, also after
 # the desktop has switched to another output; no server, a server that goes
 # away and a source that vanishes each end the run with one line naming
-# PulseAudio and exit code 2, within seconds; no display ends it with exit
-# code 6.
+# PulseAudio and exit code 2, within seconds; no display, or one that cannot
+# be opened, ends it with exit code 6 and says which; an X server that goes
+# away mid-run ends it with exit code 3, the settings and last frame saved.
 # Usage: LiveAudioTest.sh path/to/brimwave
 set -euo pipefail
 source "$(dirname "$0")/program-test.sh" "$1" live
@@ -74,10 +75,48 @@ followed=$(LitPixels "$work/phones.png")
 check "boxes grow with the tone on the new output ($followed pixels)" [ "$followed" -gt $((2 * quiet)) ]
 pactl set-default-sink spk
 
+# No X server answers on display 77, and no compositor at nowhere-77.
+# the displays named | what brimwave says
+while IFS='|' read -r named said; do
+    status=0
+    # shellcheck disable=SC2086
+    env -u DISPLAY -u WAYLAND_DISPLAY $named "$brimwave" --seconds 10 2>"$work/err" || status=$?
+    check "${named:-no display}: exit code 6 (got $status)" [ "$status" -eq 6 ]
+    check "${named:-no display}: says '$said'" [ "$(cat "$work/err")" = "brimwave: $said" ]
+done <<'EOF'
+|no display: set DISPLAY or WAYLAND_DISPLAY
+DISPLAY=:77|cannot open the display ':77' named by DISPLAY
+WAYLAND_DISPLAY=nowhere-77|cannot open the display 'nowhere-77' named by WAYLAND_DISPLAY
+DISPLAY=:77 WAYLAND_DISPLAY=nowhere-77|cannot open the display ':77' named by DISPLAY, nor 'nowhere-77' named by WAYLAND_DISPLAY
+EOF
+
+# The X server killed once it shows the scene.
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xServer=$!
+for _ in $(seq 600); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=:$(cat "$work/display")
+rm -f "$XDG_CONFIG_HOME/brimwave/plugin.ini"
+(
+    export DISPLAY=$display
+    timeout 60 xdotool search --sync --onlyvisible --name '^Spheres$' >/dev/null || true
+    for _ in $(seq 600); do
+        kill -0 "$xServer" 2>/dev/null || break
+        ffmpeg -nostdin -v error -f x11grab -i "$display" -frames:v 1 -y "$work/screen.png" &&
+            [ "$(LitPixels "$work/screen.png")" -gt 0 ] && break
+        sleep 0.1
+    done
+    kill "$xServer" 2>/dev/null || true
+) &
+killer=$!
 status=0
-env -u DISPLAY -u WAYLAND_DISPLAY "$brimwave" --seconds 10 2>"$work/err" || status=$?
-check "no display: exit code 6 (got $status) and why" grep -q "^brimwave: no display" "$work/err"
-[ "$status" -eq 6 ] || failures=$((failures + 1))
+DISPLAY=$display "$brimwave" --module 1 --seconds 60 --snapshot "$work/lost.png" 2>"$work/err" || status=$?
+kill "$xServer" 2>/dev/null || true
+wait "$killer"
+check "the X server gone: exit code 3 (got $status)" [ "$status" -eq 3 ]
+check "the X server gone: one line naming the display" \
+    [ "$(cat "$work/err")" = "brimwave: lost the display '$display': its X server is gone" ]
+check "the X server gone: the last frame saved" [ "$(LitPixels "$work/lost.png")" -gt 0 ]
+check "the X server gone: the settings saved" grep -q '^\[Spheres\]' "$XDG_CONFIG_HOME/brimwave/plugin.ini"
 
 Attempt --listen nosuch.monitor --seconds 60
 Refused "no such source"

@@ -4,10 +4,15 @@
 # live run at once with exit code 1 and one line naming it, and is left as it
 # was; a linked, private, other user's file with a BOM is saved in place, a
 # read-only one is read and never saved, saying so once. A song or snapshot
-# that is not a regular file is refused up front (exit codes 7 and 1).
+# that is not a regular file is refused up front (exit codes 7 and 1), and so
+# is a snapshot's missing or read-only folder; a full one is said at the end
+# (8); each says why. A run shorter than its first frame still saves one.
 # Every run is capped at a minute: one that blocks shows exit code 124.
 # Usage: SettingsFileTest.sh path/to/brimwave
 set -euo pipefail
+# The read-only and the full folder are mounts of the test's own, which go
+# with it.
+[ -n "${BRIM_OWN_MOUNTS:-}" ] || BRIM_OWN_MOUNTS=1 exec unshare --mount bash "$0" "$@"
 source "$(dirname "$0")/program-test.sh" "$1" settings
 song="$work/song.wav"
 bash "$here/../../tools/make-song.sh" "$song" 0.2
@@ -75,6 +80,29 @@ Live --snapshot "$work/fifo.png"
 check "a FIFO as the snapshot: exit code 1 (got $status)" [ "$status" -eq 1 ]
 check "a FIFO as the snapshot: the message" \
     [ "$(cat "$work/err")" = "brimwave: the snapshot '$work/fifo.png' is not a regular file" ]
+
+mkdir "$work/read-only" "$work/full"
+mount -t tmpfs -o ro tmpfs "$work/read-only"
+mount -t tmpfs -o size=64k tmpfs "$work/full"
+AtExit() { umount "$work/read-only" "$work/full"; }
+cat /dev/zero >"$work/full/fill" 2>/dev/null || true
+# A refusal comes before the run: one that started would last longer than
+# the minute it is given.
+# what | --seconds | the snapshot | exit code | why
+while IFS='|' read -r what seconds snapshot code why; do
+    Live --seconds "$seconds" --snapshot "$work/$snapshot"
+    check "a snapshot $what: exit code $code (got $status)" [ "$status" -eq "$code" ]
+    check "a snapshot $what: one line with the reason" \
+        [ "$(cat "$work/err")" = "brimwave: cannot write the snapshot '$work/$snapshot': $why" ]
+done <<'EOF'
+in a missing folder|100|none/shot.png|1|No such file or directory
+in a file as a folder|100|song.wav/shot.png|1|Not a directory
+in a read-only folder|100|read-only/shot.png|1|Read-only file system
+on a full disk|0.2|full/shot.png|8|No space left on device
+EOF
+Live --seconds 0.001 --snapshot "$work/shot.png"
+check "a run ended before its first frame: saves one (exit code $status)" [ "$status" -eq 0 ]
+check "a run ended before its first frame: the frame, with the scene" [ "$(LitPixels "$work/shot.png")" -gt 0 ]
 
 # Another user's private file with a BOM and CRLF line endings.
 private="$work/private.ini"
