@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # brimwave --render SONG -o VIDEO as a user runs it: songs of every kind
 # FFmpeg reads become videos of the song's length with its sound, in sync;
-# failures and signals say so, keep the song and any older video, and leave
-# no partial file.
+# failures and signals say so (a full disk with its reason), keep the song
+# and any older video, and leave no partial file.
 # Usage: VideoRenderTest.sh path/to/brimwave
 set -uo pipefail
 brimwave=$(realpath "$1")
@@ -128,6 +128,19 @@ if [ "$(id -u)" != 0 ]; then
     mkdir locked && chmod 555 locked
     render --render same.flac -o locked/x.mp4 2>fail.log
     [ $? = 8 ] && grep -q "Permission denied" fail.log || fail "an unwritable folder: $(cat fail.log)"
+else
+    # A full disk, the temporary folder on it too: a filled tmpfs of the
+    # run's own, which goes with it; nothing but the filling is left on it.
+    mkdir full
+    for video in x.mp4 x.gif; do
+        unshare --mount bash -c 'mount -t tmpfs -o size=64k tmpfs full && { cat /dev/zero >full/fill; } 2>/dev/null
+            TMPDIR=$PWD/full "$@"
+            code=$?
+            [ "$(ls -A full)" = fill ] || echo "left on the disk: $(ls -A full)" >&2
+            exit $code' - "$brimwave" --settings "$tmp/plugin.ini" --render same.flac -o "full/$video" 2>fail.log
+        [ $? = 8 ] && grep -q "cannot write 'full/$video'.*No space left on device" fail.log && [ "$(wc -l <fail.log)" = 1 ] ||
+            fail "a full disk, $video: $(cat fail.log)"
+    done
 fi
 
 # Signals, once or twice, mid-render: exit 128+signal, one line, nothing left.
