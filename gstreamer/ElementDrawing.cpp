@@ -14,7 +14,6 @@
 
 #include <cstring>
 #include <mutex>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -32,6 +31,7 @@ struct Drawing {
     int fallspeed = 0;             // the meter's fall step was derived from it
     std::vector<unsigned char> rows;  // the read-back when the frame's rows are padded
     unsigned char* presentPixels = nullptr;
+    PixelOrder presentOrder = PixelOrder::bgr0;
     bool presented = false;
 };
 
@@ -41,7 +41,7 @@ Drawing drawing;
 // before anything else touches the framebuffer.
 void PresentIntoFrame()
 {
-    ReadOffscreenFrame(drawing.target, drawing.presentPixels);
+    ReadOffscreenFrame(drawing.target, drawing.presentOrder, drawing.presentPixels);
     drawing.presented = true;
 }
 
@@ -139,12 +139,6 @@ bool StartMeterAndScene(const ElementSettings& wanted)
     return paint;
 }
 
-void SwapRedAndBlue(unsigned char* row, int width)
-{
-    for (int x = 0; x < width; ++x)
-        std::swap(row[4 * x], row[4 * x + 2]);
-}
-
 }  // namespace
 
 ElementSettings DefaultElementSettings()
@@ -201,6 +195,7 @@ bool DrawFrame(const void* owner, const std::int16_t* left, const std::int16_t* 
     if (padded)
         drawing.rows.resize(static_cast<std::size_t>(rowBytes) * out.height);
     drawing.presentPixels = padded ? drawing.rows.data() : out.pixels;
+    drawing.presentOrder = out.rgbx ? PixelOrder::rgb0 : PixelOrder::bgr0;
 
     ApplySettings(wanted);
     const bool paint = StartMeterAndScene(wanted);
@@ -215,15 +210,12 @@ bool DrawFrame(const void* owner, const std::int16_t* left, const std::int16_t* 
     StepFrame(record, wanted.module);
     // A scene that presents nothing leaves the previous picture in the framebuffer.
     if (!drawing.presented)
-        ReadOffscreenFrame(drawing.target, drawing.presentPixels);
+        ReadOffscreenFrame(drawing.target, drawing.presentOrder, drawing.presentPixels);
     ReleaseCurrent();
 
-    for (int y = 0; y < out.height; ++y) {
-        unsigned char* row = out.pixels + static_cast<std::size_t>(y) * out.stride;
-        if (padded)
-            std::memcpy(row, drawing.rows.data() + static_cast<std::size_t>(y) * rowBytes, rowBytes);
-        if (out.rgbx)
-            SwapRedAndBlue(row, out.width);
-    }
+    if (padded)
+        for (int y = 0; y < out.height; ++y)
+            std::memcpy(out.pixels + static_cast<std::size_t>(y) * out.stride,
+                        drawing.rows.data() + static_cast<std::size_t>(y) * rowBytes, rowBytes);
     return true;
 }

@@ -37,7 +37,7 @@ struct FrameOut {
     int width;
     int height;
     int stride;             // bytes from one row to the next
-    bool rgbx;              // RGB0 rather than the read-back's BGR0
+    bool rgbx;              // RGB0 rather than BGR0
 };
 
 // One frame from 576 samples of each channel, the target prepared for the

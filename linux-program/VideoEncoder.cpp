@@ -117,8 +117,7 @@ bool VideoEncoder::Open(const std::string& path, const VideoSettings& settings, 
         av_opt_set_double(s.video->priv_data, "crf", settings.crf, 0);
         // CABAC: a fifth smaller for a few percent of ultrafast's time.
         av_opt_set(s.video->priv_data, "x264-params", "cabac=1", 0);
-        // The renderer has the other core: x264's own threads only add waits.
-        s.video->thread_count = 1;
+        s.video->thread_count = settings.encoderThreads;
     }
     if (s.format->oformat->flags & AVFMT_GLOBALHEADER)
         s.video->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -147,7 +146,7 @@ bool VideoEncoder::Open(const std::string& path, const VideoSettings& settings, 
         code = av_frame_get_buffer(s.picture, 0);
         if (code < 0)
             return Failed(code, "not enough memory for a frame", error);
-        s.toGif = sws_getContext(settings.width, settings.height, AV_PIX_FMT_BGR0, settings.width, settings.height,
+        s.toGif = sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGB0, settings.width, settings.height,
                                  AV_PIX_FMT_RGB8, SWS_POINT, nullptr, nullptr, nullptr);
         if (s.toGif == nullptr)
             return error = "cannot convert the frames for a GIF", false;
@@ -224,17 +223,17 @@ bool VideoEncoder::WritePackets(void* codecPointer, void* streamPointer, std::st
     }
 }
 
-bool VideoEncoder::ConvertFrame(const unsigned char* bgr0, std::string& error)
+bool VideoEncoder::ConvertFrame(const unsigned char* rgb0, std::string& error)
 {
     VideoEncoderState& s = *state_;
     if (s.settings.kind == VideoKind::Mp4) {
-        ConvertBgr0ToYuv420(bgr0, s.settings.width, s.settings.height, s.planes.data());
+        ConvertToYuv420(rgb0, PixelOrder::rgb0, s.settings.width, s.settings.height, s.planes.data());
     } else {
         const int code = av_frame_make_writable(s.picture);
         if (code < 0)
             return Failed(code, "not enough memory for a frame", error);
         const int stride = s.settings.width * 4;
-        sws_scale(s.toGif, &bgr0, &stride, 0, s.settings.height, s.picture->data, s.picture->linesize);
+        sws_scale(s.toGif, &rgb0, &stride, 0, s.settings.height, s.picture->data, s.picture->linesize);
     }
     return true;
 }

@@ -21,6 +21,9 @@ struct VideoSettings {
     std::string preset = "ultrafast";
     std::string tune = "";
     int crf = 23;
+    // 1 where drawing is the slower half of the work, so the encoder keeps
+    // to the core the renderer leaves; 2 where encoding is.
+    int encoderThreads = 1;
 };
 
 class VideoEncoder {
@@ -31,10 +34,10 @@ public:
 
     // Opens `path` (written as given: the caller picks a partial name).
     bool Open(const std::string& path, const VideoSettings& settings, std::string& error);
-    // One BGR0 frame, top row first, on the writer thread: converted into
+    // One RGB0 frame, top row first, on the writer thread: converted into
     // the encoder's own buffer (the caller may then reuse its pixels), then
     // encoded.
-    bool ConvertFrame(const unsigned char* bgr0, std::string& error);
+    bool ConvertFrame(const unsigned char* rgb0, std::string& error);
     bool EncodeFrame(std::string& error);
     // Interleaved 16-bit samples in `layout` (an AVChannelLayout), mixed down
     // to stereo for the sound track; on the render thread.

@@ -1,7 +1,9 @@
 // Raw video for an H.264 encoder: planar 4:2:0 YCbCr in BT.601's limited
-// range ("yuv420p" to ffmpeg), a third of the bytes of BGR0, which the
-// encoder would otherwise convert itself.
+// range ("yuv420p" to ffmpeg), a third of the bytes of the read-back, which
+// the encoder would otherwise convert itself.
 #pragma once
+
+#include "offscreen/OffscreenTarget.h"
 
 #include <cstddef>
 
@@ -9,6 +11,7 @@
 // height, rounded up, as ffmpeg lays out odd sides.
 std::size_t Yuv420FrameBytes(int width, int height);
 
-// BGR0 pixels, top row first, into one yuv420p frame. Each chroma sample is
-// the mean of the 2x2 pixels it covers (of those there are, at odd sides).
-void ConvertBgr0ToYuv420(const unsigned char* bgr0, int width, int height, unsigned char* yuv);
+// Read-back pixels of either order, top row first, into one yuv420p frame.
+// Each chroma sample is the mean of the 2x2 pixels it covers (of those there
+// are, at odd sides).
+void ConvertToYuv420(const unsigned char* pixels, PixelOrder order, int width, int height, unsigned char* yuv);

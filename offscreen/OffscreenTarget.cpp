@@ -63,11 +63,13 @@ bool MakeFramebuffer(OffscreenTarget& target, std::string& error)
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, target.width, target.height);
     glGenRenderbuffers(1, &target.depth);
     glBindRenderbuffer(GL_RENDERBUFFER, target.depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, target.width, target.height);
+    // Depth alone: the scenes use no stencil, and clearing the depth of a
+    // packed depth-stencil buffer rewrites every pixel around its stencil byte.
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, target.width, target.height);
     glGenFramebuffers(1, &target.framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, target.colour);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, target.depth);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, target.depth);
     const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     if (status != GL_FRAMEBUFFER_COMPLETE) {
         char text[96];
@@ -103,9 +105,10 @@ bool CreateOffscreenTarget(int width, int height, OffscreenTarget& target, std::
     return false;
 }
 
-void ReadOffscreenFrame(const OffscreenTarget& target, unsigned char* pixels)
+void ReadOffscreenFrame(const OffscreenTarget& target, PixelOrder order, unsigned char* pixels)
 {
-    glReadPixels(0, 0, target.width, target.height, GL_BGRA, GL_UNSIGNED_BYTE, pixels);
+    glReadPixels(0, 0, target.width, target.height, order == PixelOrder::rgb0 ? GL_RGBA : GL_BGRA, GL_UNSIGNED_BYTE,
+                 pixels);
 }
 
 void DestroyOffscreenTarget(OffscreenTarget& target)

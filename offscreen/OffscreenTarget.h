@@ -2,7 +2,8 @@
 // Mesa's surfaceless platform, drawing into a framebuffer object of the
 // pixel format the plug-in's window gets from Mesa (its request of 32 colour,
 // 16 depth and 8 stencil bits is met with 8 bits per channel, 24-bit depth
-// and 8-bit stencil), so both draw the same pictures.
+// and 8-bit stencil; no scene uses the stencil, so it is left out here), so
+// both draw the same pictures.
 #pragma once
 
 #include <EGL/egl.h>
@@ -24,7 +25,11 @@ struct OffscreenTarget {
 // width x height; false with the reason otherwise, with nothing left behind.
 bool CreateOffscreenTarget(int width, int height, OffscreenTarget& target, std::string& error);
 
-// The frame as BGR0 pixels, top row first: width * height * 4 bytes.
-void ReadOffscreenFrame(const OffscreenTarget& target, unsigned char* pixels);
+// The byte order of a read-back pixel. RGB0 is the framebuffer's own, a
+// plain copy; BGR0 has each pixel's red and blue swapped on the way.
+enum class PixelOrder { rgb0, bgr0 };
+
+// The frame, top row first: width * height * 4 bytes.
+void ReadOffscreenFrame(const OffscreenTarget& target, PixelOrder order, unsigned char* pixels);
 
 void DestroyOffscreenTarget(OffscreenTarget& target);

@@ -1,5 +1,6 @@
-// BGR0 frames into yuv420p as an H.264 encoder reads them: BT.601's studio
-// range values of the primaries, and the planes' layout at odd sides.
+// Read-back frames, in either byte order, into yuv420p as an H.264 encoder
+// reads them: BT.601's studio range values of the primaries, and the planes'
+// layout at odd sides.
 #include "linux-program/Yuv420.h"
 
 #include <gtest/gtest.h>
@@ -15,11 +16,12 @@ struct Colour {
     int y, cb, cr;  // BT.601's published values
 };
 
-std::vector<unsigned char> Fill(int width, int height, const Colour& colour)
+std::vector<unsigned char> Fill(int width, int height, const Colour& colour, PixelOrder order)
 {
+    const bool bgr0 = order == PixelOrder::bgr0;
     std::vector<unsigned char> frame;
     for (int i = 0; i < width * height; ++i)
-        frame.insert(frame.end(), {colour.b, colour.g, colour.r, 0});
+        frame.insert(frame.end(), {bgr0 ? colour.b : colour.r, colour.g, bgr0 ? colour.r : colour.b, 0});
     return frame;
 }
 
@@ -35,12 +37,16 @@ TEST(Yuv420, PrimariesInStudioRangeAtEverySide)
         const std::size_t chroma = static_cast<std::size_t>((side + 1) / 2) * ((side + 1) / 2);
         ASSERT_EQ(Yuv420FrameBytes(side, side), std::size_t(side * side) + 2 * chroma);
         for (const Colour& colour : colours) {
-            SCOPED_TRACE(std::string(colour.name) + " at side " + std::to_string(side));
-            std::vector<unsigned char> yuv(Yuv420FrameBytes(side, side), 0);
-            ConvertBgr0ToYuv420(Fill(side, side, colour).data(), side, side, yuv.data());
-            for (std::size_t i = 0; i < yuv.size(); ++i) {
-                const int want = i < std::size_t(side * side) ? colour.y : i < side * side + chroma ? colour.cb : colour.cr;
-                EXPECT_LE(std::abs(yuv[i] - want), 1) << "byte " << i;
+            for (PixelOrder order : {PixelOrder::bgr0, PixelOrder::rgb0}) {
+                SCOPED_TRACE(std::string(colour.name) + " at side " + std::to_string(side) +
+                             (order == PixelOrder::bgr0 ? " from BGR0" : " from RGB0"));
+                std::vector<unsigned char> yuv(Yuv420FrameBytes(side, side), 0);
+                ConvertToYuv420(Fill(side, side, colour, order).data(), order, side, side, yuv.data());
+                for (std::size_t i = 0; i < yuv.size(); ++i) {
+                    const int want =
+                        i < std::size_t(side * side) ? colour.y : i < side * side + chroma ? colour.cb : colour.cr;
+                    EXPECT_LE(std::abs(yuv[i] - want), 1) << "byte " << i;
+                }
             }
         }
     }
@@ -56,7 +62,7 @@ TEST(Yuv420, ChromaIsTheMeanOfTheBlockItCovers)
             frame.insert(frame.end(), pixel, pixel + 4);
     std::vector<unsigned char> yuv(Yuv420FrameBytes(3, 2));
     ASSERT_EQ(yuv.size(), 6u + 2 * 2);
-    ConvertBgr0ToYuv420(frame.data(), 3, 2, yuv.data());
+    ConvertToYuv420(frame.data(), PixelOrder::bgr0, 3, 2, yuv.data());
     const unsigned char luma[] = {81, 41, 81, 81, 41, 81};
     for (int i = 0; i < 6; ++i)
         EXPECT_NEAR(yuv[i], luma[i], 1) << "luma " << i;
