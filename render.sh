@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Makes a music video of a song: each frame rendered by a Brimwave module,
-# natively by dist/brimwave or by the DLL in brimhost.exe under wine, streamed
-# raw into ffmpeg with the song's audio.
+# Makes a music video of a song: natively, dist/brimwave --render does it all
+# in-process; with the wine engine, the DLL in brimhost.exe renders each frame
+# raw into ffmpeg, which adds the song's audio.
 set -euo pipefail
 # Times and fractions with a point, whatever the user's locale.
 export LC_NUMERIC=C
@@ -23,9 +23,11 @@ both are file names even when they begin with "--".
   --start S        begin S seconds into the song (default 0)
   --duration S     render S seconds (default: to the end of the song); a time
                    shorter than one frame renders one frame
-  --engine E       native (default): dist/brimwave draws the modules through
-                   Mesa without any display; wine: the DLL draws them in
-                   brimhost.exe under wine, in a virtual X display
+  --engine E       native (default): dist/brimwave --render -o makes the
+                   whole video itself, through Mesa without any display (its
+                   messages and exit codes are the program's); wine: the DLL
+                   draws the frames in brimhost.exe under wine, in a virtual
+                   X display, and ffmpeg encodes them
   --plugin DLL     another visualization plug-in (default dist/vis_brim.dll);
                    implies --engine wine
 Both engines take the modules' settings from the plugin.ini beside the DLL
@@ -54,7 +56,7 @@ number() {
 # or ffmpeg for a protocol ("take:2.mp4").
 asPath() {
     case $1 in
-    /*) printf '%s' "$1" ;;
+    /* | ./* | ../*) printf '%s' "$1" ;;
     *) printf './%s' "$1" ;;
     esac
 }
@@ -106,7 +108,10 @@ if [ -n "${pluginGiven:-}" ]; then
 fi
 engine=${engine:-native}
 
-[[ $size =~ ^([0-9]+)x([0-9]+)$ ]] || fail "bad value '$size' for --size (WIDTHxHEIGHT)"
+[[ $size =~ ^[0-9]+x[0-9]+$ ]] || fail "bad value '$size' for --size (WIDTHxHEIGHT)"
+# At most five digits after any leading zeros: a longer number would wrap
+# round in the shell's arithmetic to something in range.
+[[ $size =~ ^0*([0-9]{1,5})x0*([0-9]{1,5})$ ]] || fail "bad value '$size' for --size (each side 16 to 4096)"
 width=$((10#${BASH_REMATCH[1]})) height=$((10#${BASH_REMATCH[2]}))
 ((width >= 16 && width <= 4096 && height >= 16 && height <= 4096)) ||
     fail "bad value '$size' for --size (each side 16 to 4096)"
@@ -139,15 +144,34 @@ if [ "$kind" = mp4 ] && ((width % 2 || height % 2)); then
     note "an MP4's sides are even: rendering $((width / 2 * 2))x$((height / 2 * 2)) instead of ${width}x${height}"
     width=$((width / 2 * 2)) height=$((height / 2 * 2))
 fi
+settingsFile="$(dirname -- "$plugin")/plugin.ini"
+oneFrame() {
+    awk -v d="$duration" -v f="$framesPerSecond" 'BEGIN { exit !(d * f < 1) }'
+}
 
-# The packages are installed only when something they bring is missing: a
-# tool, or for the wine engine the 32-bit wine and GL that the host runs on.
-# The native engine needs ffmpeg alone.
-tools=(ffmpeg ffprobe) files=()
-if [ "$engine" = wine ]; then
-    tools+=(Xvfb wine wineserver)
-    files=(/usr/lib/wine/wine /usr/lib/i386-linux-gnu/dri/swrast_dri.so /usr/lib/i386-linux-gnu/libGLU.so.1)
+if [ "$engine" = native ]; then
+    # The program does the rest in-process: decoding, drawing, encoding, the
+    # progress, the partial file and the signals.
+    if [ ! -x "$nativeExe" ]; then
+        echo "-- building dist/ first" >&2
+        "$here/build.sh" >&2
+    fi
+    options=(--module "$module" --size "${width}x${height}" --fps "$framesPerSecond" --start "$start")
+    if [ -n "$duration" ]; then
+        if oneFrame; then
+            duration=$(awk -v f="$framesPerSecond" 'BEGIN { printf "%.6f", 1 / f }')
+            note "--duration is less than one frame at $framesPerSecond frames a second: rendering one frame"
+        fi
+        options+=(--duration "$duration")
+    fi
+    [ ! -f "$settingsFile" ] || options+=(--settings "$settingsFile")
+    exec env -u DISPLAY -u WAYLAND_DISPLAY "$nativeExe" --render "$song" -o "$out" "${options[@]}"
 fi
+
+# The packages are installed only when something they bring is missing: the
+# tools, the 32-bit wine and GL that the host runs on.
+tools=(ffmpeg ffprobe Xvfb wine wineserver)
+files=(/usr/lib/wine/wine /usr/lib/i386-linux-gnu/dri/swrast_dri.so /usr/lib/i386-linux-gnu/libGLU.so.1)
 missing=""
 for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || missing=1
@@ -157,15 +181,13 @@ for file in "${files[@]}"; do
 done
 if [ -n "$missing" ]; then
     "$here/setup/deps.sh" >&2
-elif [ "$engine" = wine ]; then
+else
     "$here/setup/i386-emulation.sh" >&2
 fi
-if { [ "$engine" = native ] && [ ! -x "$nativeExe" ]; } ||
-    { [ "$engine" = wine ] && { [ ! -f "$hostExe" ] || [ ! -f "$plugin" ]; }; }; then
+if [ ! -f "$hostExe" ] || [ ! -f "$plugin" ]; then
     echo "-- building dist/ first" >&2
     "$here/build.sh" >&2
 fi
-settingsFile="$(dirname -- "$plugin")/plugin.ini"
 
 # Everything this run starts is ended on the way out, however it ends, and a
 # signal during the cleaning does not cut it short.
@@ -226,7 +248,7 @@ cut=()
 if awk -v s="$start" 'BEGIN { exit !(s > 0) }'; then
     cut=(-ss "$start")
 fi
-if [ -n "$duration" ] && awk -v d="$duration" -v f="$framesPerSecond" 'BEGIN { exit !(d * f < 1) }'; then
+if [ -n "$duration" ] && oneFrame; then
     # One frame and the whole samples within it: ffmpeg would read a cut of
     # a few microseconds as no cut at all.
     songRate=$(ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate -of csv=p=0 -- "$song")
@@ -241,12 +263,16 @@ if ! runChild ffmpeg -nostdin -v error "${cut[@]}" -i "$song" -map 0:a:0 -map_me
     [ -n "$streams" ] || fail "no audio stream in the song: $song"
     fail "cannot decode the song: $(tail -n 1 "$tmp/decode.log")"
 fi
-# Without the song's tags and with +bitexact, ffmpeg writes the bare 44-byte
-# header: "data" at byte 36, the rate at 24, then the samples to the end.
-header=$(od -An -v -t x1 -N 44 "$tmp/song.wav" | tr -d ' \n')
-[ "${header:72:8}" = 64617461 ] || fail "cannot decode the song: ffmpeg wrote an unexpected WAV header"
+# Without the song's tags and with +bitexact, ffmpeg's header is "RIFF", a
+# "fmt " chunk (the rate at its byte 4; 16 bytes, or 40 with the extensible
+# format it takes above 48 kHz) and "data", whose samples run to the end.
+header=$(od -An -v -t x1 -N 80 "$tmp/song.wav" | tr -d ' \n')
+fmtSize=$((16#${header:38:2}${header:36:2}${header:34:2}${header:32:2}))
+data=$((20 + fmtSize))
+[ "${header:24:8}" = 666d7420 ] && [ "${header:$((2 * data)):8}" = 64617461 ] ||
+    fail "cannot decode the song: ffmpeg wrote an unexpected WAV header"
 rate=$((16#${header:54:2}${header:52:2}${header:50:2}${header:48:2}))
-samples=$((($(stat -c %s "$tmp/song.wav") - 44) / 4))
+samples=$((($(stat -c %s "$tmp/song.wav") - data - 8) / 4))
 ((samples > 0)) || fail "nothing to render: no audio after --start $start"
 seconds=$(awk -v n="$samples" -v r="$rate" 'BEGIN { printf "%.3f", n / r }')
 
@@ -298,17 +324,8 @@ windows() {
     echo "Z:${path//\//\\}"
 }
 
-# The frames: brimwave or brimhost.exe under wine runs the module on the
-# song's clock and writes each frame raw into the FIFO.
-startNativeFrames() {
-    local settings=()
-    [ ! -f "$settingsFile" ] || settings=(--settings "$settingsFile")
-    env -u DISPLAY -u WAYLAND_DISPLAY "$nativeExe" --render "$tmp/song.wav" --raw-video "$tmp/frames" \
-        --pixel-format "$pixelFormat" --module "$module" --render-fps "$framesPerSecond" --size "${width}x${height}" "${settings[@]}" \
-        </dev/null >"$tmp/host.log" 2>&1 3>&- &
-    host=$!
-}
-
+# The frames: brimhost.exe under wine runs the module on the song's clock
+# and writes each frame raw into the FIFO.
 startWineFrames() {
     startDisplay
     startWinePrefix
@@ -330,11 +347,7 @@ startWineFrames() {
 mkfifo "$tmp/frames"
 exec 3<>"$tmp/frames"
 total=$(awk -v n="$samples" -v r="$rate" -v f="$framesPerSecond" 'BEGIN { t = n * f / r; c = int(t); if (c < t - 1e-9) c++; print c }')
-# The native engine hands an MP4's encoder the pixels it takes, in a third of
-# the bytes; the host writes BGR0 alone.
-pixelFormat=bgr0
-[ "$engine" != native ] || [ "$kind" != mp4 ] || pixelFormat=yuv420p
-raw=(-f rawvideo -pix_fmt "$pixelFormat" -video_size "${width}x${height}" -framerate "$framesPerSecond" -i "$tmp/frames")
+raw=(-f rawvideo -pix_fmt bgr0 -video_size "${width}x${height}" -framerate "$framesPerSecond" -i "$tmp/frames")
 if [ "$kind" = mp4 ]; then
     # Chosen by measuring a 20 s song at 640x480 on two cores: x264's ultrafast
     # with CABAC takes a quarter of veryfast's time for a file under twice its
@@ -354,13 +367,8 @@ fi
 encoder=$!
 
 began=$EPOCHREALTIME
-if [ "$engine" = native ]; then
-    startNativeFrames
-    producer=brimwave
-else
-    startWineFrames
-    producer=brimhost.exe
-fi
+startWineFrames
+producer=brimhost.exe
 
 # One line redrawn while a terminal watches; a line a quarter otherwise.
 progress() {

@@ -55,12 +55,15 @@ for engine in native wine; do
         END { printf "%.2f %.2f\n", q / nq, l / nl }' "$work/brightness-$engine")
     check "$engine: brighter while loud ($loud) than in silence ($quiet)" \
         awk -v q="$quiet" -v l="$loud" 'BEGIN { exit !(l > 1.25 * q) }'
-    check "$engine: the song's path, size and length reported" grep -q "out.mp4: .* MB, 5.0[0-9] s" "$work/render.log"
-    check "$engine: its program named" grep -q "^   $( [ "$engine" = native ] && echo brimwave || echo brimhost.exe): " \
-        "$work/render.log"
+    if [ "$engine" = native ]; then
+        check "native: the program's own report" grep -q "out.mp4: 100 frames, 5.00 s of video" "$work/render.log"
+    else
+        check "wine: the song's path, size and length reported" grep -q "out.mp4: .* MB, 5.0[0-9] s" "$work/render.log"
+        check "wine: its program named" grep -q "^   brimhost.exe: " "$work/render.log"
+    fi
 done
-# The native engine converts its frames to yuv420p itself, the wine engine's
-# are converted by ffmpeg: the same pictures come out equally bright.
+# The native engine encodes in-process, the wine engine's frames go through
+# ffmpeg: the same pictures come out equally bright.
 largest=$(paste -d ' ' "$work/brightness-native" "$work/brightness-wine" |
     awk '{ d = $1 - $2; d = d < 0 ? -d : d; if (d > m) m = d } END { print (NR == 100 ? m + 0 : "none") }')
 check "both engines' videos equally bright, frame by frame (largest difference $largest)" \
@@ -68,13 +71,15 @@ check "both engines' videos equally bright, frame by frame (largest difference $
 
 # Names that begin with "-" or "--", run from the song's folder; sizes at the
 # ends of the range; a duration shorter than one frame; a song shorter than
-# one FLAC block.
+# one FLAC block; a rate above 48 kHz, whose WAV header is longer.
 # output | arguments | codec,width,height,frames | said
 ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=440:duration=0.1" -ac 2 "$work/brief.flac"
+ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=440:duration=0.5:sample_rate=96000" -ac 2 "$work/high.flac"
 small=(
     "-small.mp4|song.flac -small.mp4 --size 17x17 --fps 10 --duration 0.5|h264,16,16,5|rendering 16x16 instead of 17x17"
     "--tall.gif|--size 23x4096 --duration 0.0000001 -- song.flac --tall.gif|gif,23,4096,1|rendering one frame"
     "brief.mp4|brief.flac brief.mp4 --size 32x32|h264,32,32,4|0.10 s of audio"
+    "high.mp4|high.flac high.mp4 --size 32x32|h264,32,32,20|0.50 s of audio"
 )
 for row in "${small[@]}"; do
     IFS='|' read -r name arguments expected said <<<"$row"
@@ -100,14 +105,15 @@ refuse() {
     check "$what: no partial file" [ -z "$(ls -A "$work" | grep partial || true)" ]
 }
 refuse "missing song" "no such song" "$work/none.flac" "$work/bad.mp4"
-refuse "not audio" "cannot read the song" "$work/text.mp3" "$work/bad.mp4"
-refuse "no audio stream" "no audio stream" "$work/silent.mp4" "$work/bad.mp4"
+refuse "not audio" "not a song FFmpeg can read" "$work/text.mp3" "$work/bad.mp4"
+refuse "no audio stream" "no audio in it" "$work/silent.mp4" "$work/bad.mp4"
 refuse "no such folder" "no such folder" "$work/song.flac" "$work/none/bad.mp4"
 refuse "bad size" "bad value '0x10' for --size" "$work/song.flac" "$work/bad.mp4" --size 0x10
 refuse "unknown option" "unknown option '--speed'" "$work/song.flac" "$work/bad.mp4" --speed 2
 refuse "unknown engine" "bad value 'dosbox' for --engine" "$work/song.flac" "$work/bad.mp4" --engine dosbox
 refuse "a DLL natively" "needs --engine wine" "$work/song.flac" "$work/bad.mp4" --engine native --plugin "$plugin"
-refuse "start past the end" "nothing to render" "$work/song.flac" "$work/bad.mp4" --start 9
+refuse "start past the end" "no audio in it after --start" "$work/song.flac" "$work/bad.mp4" --start 9
+refuse "a size that wraps round" "each side 16 to 4096" "$work/song.flac" "$work/bad.mp4" --size 18446744073709552256x480
 ffmpeg -nostdin -v error -i "$work/song.flac" -c:a aac "$work/tune.mp4"
 ln "$work/tune.mp4" "$work/link.mp4"
 sum=$(md5sum <"$work/tune.mp4")
@@ -131,7 +137,8 @@ for run in "HUP HUP|wine" "INT|wine" "TERM QUIT|wine" "INT|native"; do
         >"$work/long.log" 2>&1 &
     long=$!
     # Under way once frames are encoded, however long wine takes to start.
-    while kill -0 "$long" 2>/dev/null && ! grep -qs '^frame=[1-9]' "$work"/tmp/brimrender.*/progress; do
+    while kill -0 "$long" 2>/dev/null && ! grep -qs '^frame=[1-9]' "$work"/tmp/brimrender.*/progress &&
+        ! [ -s "$(ls "$work"/.long.mp4.partial.* 2>/dev/null | head -n 1)" ]; do
         sleep 0.25
     done
     if [ "$signals" = "HUP HUP" ]; then
