@@ -14,6 +14,7 @@
 #include "host/Utf8Path.h"
 #include "host/Viewer.h"
 #include "player/VisModule.h"
+#include "window/FullScreenRequest.h"
 
 #include <windows.h>
 
@@ -56,6 +57,7 @@ enum class RunEnd {
     AudioUnreadable,
     RawVideoFailed,
     NextModule,
+    WindowClosed,
 };
 
 struct Plugin {
@@ -276,8 +278,20 @@ const char* EndText(RunEnd end)
     case RunEnd::AudioUnreadable: return "the WAV file could not be read";
     case RunEnd::RawVideoFailed: return "the raw video could not be written";
     case RunEnd::NextModule: return "M pressed, the next module follows";
+    case RunEnd::WindowClosed: return "the plug-in's window was closed";
     }
     return "";
+}
+
+// A plug-in may close its window without the quit message (one whose window
+// procedure leaves the close to the system): the run ends then as when the
+// user closes it. A plug-in that made itself another window is followed there.
+bool PluginWindowGone(HWND hostWindow, Capture& capture)
+{
+    if (capture.window == nullptr || IsWindow(capture.window))
+        return false;
+    capture.window = FindPluginWindow(hostWindow);
+    return capture.window == nullptr;
 }
 
 // The player's loop: a waiting message is taken and dispatched instead of a
@@ -322,6 +336,10 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
                 break;
             }
             continue;
+        }
+        if (PluginWindowGone(module->hostWindow, capture)) {
+            end = RunEnd::WindowClosed;
+            break;
         }
         const double now = Seconds() - start;
         // An offline render's time is the audio's, not the wall clock's.
@@ -413,7 +431,21 @@ int RunLoop(const HostOptions& options, VisModule* module, SignalSource& source,
     return exitOk;
 }
 
-int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
+// Whether the plug-in's window covers a monitor, as far as it tells: the
+// monitor, or null.
+HMONITOR FullScreenMonitor(HWND window)
+{
+    const UINT request = FullScreenRequestMessage();
+    if (window == nullptr || !IsWindow(window) || request == 0 || SendMessageA(window, request, askFullScreen, 0) == 0)
+        return nullptr;
+    return MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST);
+}
+
+// `fullScreen`, when not null, is the monitor the module before covered as
+// M was pressed; the module is asked to start covering it, unless the run
+// gives the window a size of its own. As M ends this run it becomes the
+// monitor this module covers, or null.
+int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow, HMONITOR& fullScreen)
 {
     SignalSource source;
     const int signalResult = PrepareSignal(options, source);
@@ -464,8 +496,13 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     else if (rawVideo && !OpenFrameSink(options.rawVideoPath, module->instance, capture.window, client.right,
                                         client.bottom, error))
         result = Fail(exitCaptureFailed, error);
-    else
+    else {
+        const UINT request = FullScreenRequestMessage();
+        if (fullScreen != nullptr && options.width <= 0 && capture.window != nullptr && request != 0)
+            SendMessageA(capture.window, request, enterFullScreen, reinterpret_cast<LPARAM>(fullScreen));
         result = RunLoop(options, module, source, capture);
+    }
+    fullScreen = switchRequested ? FullScreenMonitor(capture.window) : nullptr;
     if (resized && IsWindow(capture.window))
         SetWindowPlace(capture.window, opened);
     EnterEntry(Entry::Quit);
@@ -475,14 +512,19 @@ int RunModule(const HostOptions& options, VisModule* module, HWND hostWindow)
     return result;
 }
 
-// Runs the module, and in the viewer each next one that M asks for.
-int RunModules(HostOptions options, const Plugin& plugin, VisModule* module, HWND hostWindow)
+// Runs the module, and in the viewer each next one that M asks for. The
+// next one gets the plug-in loaded afresh, as the player loads it for each
+// start: what one module left in the plug-in's memory (its settings, its
+// window's place) is not the next one's, which starts from its own section
+// of plugin.ini, or from the plug-in's defaults when it has none.
+int RunModules(HostOptions options, Plugin& plugin, VisModule* module, HWND hostWindow)
 {
+    HMONITOR fullScreen = nullptr;
     for (;;) {
         if (options.viewer)
             std::printf("module %d: %s\n", options.module, Text(module->description));
         std::fflush(stdout);
-        const int result = RunModule(options, module, hostWindow);
+        const int result = RunModule(options, module, hostWindow, fullScreen);
         if (result != exitOk || !switchRequested)
             return result;
         switchRequested = false;
@@ -490,8 +532,15 @@ int RunModules(HostOptions options, const Plugin& plugin, VisModule* module, HWN
         MSG message;
         while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         }
+        FreeLibrary(plugin.library);
+        plugin = Plugin();
+        const int loaded = LoadPlugin(options.pluginPath, plugin);
+        if (loaded != exitOk)
+            return loaded;
         options.module = NextModule(plugin.header->getModule, options.module);
         module = plugin.header->getModule(options.module);
+        if (module == nullptr)
+            return Fail(exitBadModule, "the plug-in has no module " + std::to_string(options.module) + " any more");
         module->hostWindow = hostWindow;
         module->instance = plugin.library;
         RememberModule(options.pluginPath, options.module);
@@ -540,7 +589,8 @@ int Run(HostOptions options)
     }
     StopEntryGuard();
     DestroyWindow(hostWindow);
-    FreeLibrary(plugin.library);
+    if (plugin.library != nullptr)
+        FreeLibrary(plugin.library);
     return result;
 }
 

@@ -16,11 +16,12 @@ LONG_PTR normalExStyle = 0;
 bool clickWaiting = false;
 Click lastClick = {};
 
-void EnterFullScreen(HWND window)
+void CoverMonitor(HWND window, HMONITOR requested)
 {
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof(monitor);
-    if (!GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+    if ((requested == nullptr || !GetMonitorInfoA(requested, &monitor)) &&
+        !GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
         return;
     GetWindowRect(window, &normalRect);
     normalStyle = GetWindowLongPtrA(window, GWL_STYLE);
@@ -80,5 +81,11 @@ void ToggleFullScreen(HWND window)
     if (fullScreen)
         LeaveFullScreen(window);
     else
-        EnterFullScreen(window);
+        CoverMonitor(window, nullptr);
+}
+
+void EnterFullScreen(HWND window, HMONITOR monitor)
+{
+    if (!fullScreen)
+        CoverMonitor(window, monitor);
 }

@@ -18,3 +18,7 @@ bool TakeDoubleClick(HWND window, LPARAM position);
 // Switches between the framed window and a borderless one covering the
 // monitor the window is on; leaving restores the styles and the rectangle.
 void ToggleFullScreen(HWND window);
+
+// Covers `monitor` (the window's own when it is null or has gone) with the
+// framed window's place kept for leaving; nothing when already full screen.
+void EnterFullScreen(HWND window, HMONITOR monitor);

@@ -5,6 +5,7 @@
 #include "settings/ScaleKeys.h"
 #include "settings/Settings.h"
 #include "window/FullScreen.h"
+#include "window/FullScreenRequest.h"
 #include "window/RenderContext.h"
 #include "window/ScreenPlacement.h"
 
@@ -24,6 +25,9 @@ constexpr UINT closeWindowMessage = letGoOfContextMessage + 1;
 
 // Set by the creation message when no pixel format or GL context could be had.
 bool contextRefused = false;
+
+// Known once the class is registered; 0 when the name could not be registered.
+UINT fullScreenRequest = 0;
 
 void ForwardToHost(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -98,6 +102,14 @@ LRESULT OnLeftButtonDown(HWND window, LPARAM position)
     return 0;
 }
 
+// Brimwave.exe's next module opens in full screen when the one before was.
+LRESULT OnFullScreenRequest(HWND window, WPARAM request, LPARAM monitor)
+{
+    if (request == enterFullScreen)
+        EnterFullScreen(window, reinterpret_cast<HMONITOR>(monitor));
+    return IsFullScreen() ? 1 : 0;
+}
+
 LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam)
 {
     if (key == VK_ESCAPE)
@@ -130,6 +142,7 @@ bool RegisterVisWindowClass(HINSTANCE instance)
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
     windowClass.lpszClassName = className;
+    fullScreenRequest = FullScreenRequestMessage();
     return RegisterClassExA(&windowClass) != 0;
 }
 
@@ -163,6 +176,8 @@ HWND CreateVisWindow(const VisModule& module, int moduleIndex, bool& contextFail
 
 LRESULT CALLBACK VisWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == fullScreenRequest && fullScreenRequest != 0)
+        return OnFullScreenRequest(window, wParam, lParam);
     switch (message) {
     case WM_CREATE: return OnCreate(window);
     case WM_DESTROY: return OnDestroy(window);

@@ -24,7 +24,8 @@ constexpr int closesHostModule = 3;   // closes the host window in frame 4
 constexpr int windowlessModule = 4;   // no window, never ends by itself
 constexpr int childModule = 5;        // draws in a child of the host window
 constexpr int slowModule = 6;         // windowless, each Render takes 100 ms
-constexpr int moduleCount = 7;
+constexpr int closesWindowModule = 7; // its window closes in frame 3, with no quit message
+constexpr int moduleCount = 8;
 
 constexpr DWORD slowInitMs = 300;
 constexpr DWORD slowFirstRenderMs = 1000;
@@ -115,6 +116,7 @@ VisModule modules[moduleCount] = {
     MakeModule("Windowless"),
     MakeModule("Draws in a child of the host"),
     MakeModule("Slow to render"),
+    MakeModule("Closes its window in frame three"),
 };
 
 VisHeader header = {0x101, "Fake visualization for host tests", nullptr};
@@ -197,6 +199,9 @@ int Render(VisModule* module)
         PostQuitMessage(0);
     if (index == closesHostModule && frame == 4)
         PostMessageA(module->hostWindow, WM_CLOSE, 0, 0);
+    // The system's handling of the close destroys the window and posts nothing.
+    if (index == closesWindowModule && frame == 3)
+        PostMessageA(fakeWindow, WM_CLOSE, 0, 0);
     return index == renderEndsModule && frame == 3 ? 3 : 0;
 }
 
@@ -204,12 +209,14 @@ void Quit(VisModule* module)
 {
     // Where the window is as Quit begins, which a plug-in would save.
     RECT place = {};
-    if (fakeWindow != nullptr)
+    const bool windowLives = fakeWindow != nullptr && IsWindow(fakeWindow);
+    if (windowLives)
         GetWindowRect(fakeWindow, &place);
-    Log("quit thread=%lu module=%d hostwindow=%d place=%ld,%ld,%ld,%ld", GetCurrentThreadId(), IndexOf(module),
-        IsWindow(module->hostWindow) ? 1 : 0, place.left, place.top, place.right, place.bottom);
+    Log("quit thread=%lu module=%d hostwindow=%d window=%d place=%ld,%ld,%ld,%ld", GetCurrentThreadId(),
+        IndexOf(module), IsWindow(module->hostWindow) ? 1 : 0, windowLives ? 1 : 0, place.left, place.top,
+        place.right, place.bottom);
     MaybeFail("quit");
-    if (fakeWindow != nullptr)
+    if (windowLives)
         DestroyWindow(fakeWindow);
     fakeWindow = nullptr;
     UnregisterClassA("FakeVis", module->instance);

@@ -1,7 +1,8 @@
 // The built plug-in driven by hosts that are not the player: Render from a
 // second thread, Config from a third while a module runs, the module getter
 // called out of order, a second Init without Quit, Quit without Init, the
-// library loaded and freed many times, and unusual sample rates.
+// library loaded and freed many times, one module after another in one load,
+// and unusual sample rates.
 #include "ClientCapture.h"
 #include "ObjectCallLog.h"
 #include "PlayerStandIn.h"
@@ -544,6 +545,31 @@ TEST_F(HostOrder, LoadedListedAndFreedFiftyTimesThenRun)
     player.Quit();
     player.Pump();
     ExpectNothingLeft();
+}
+
+// The player runs one module after another in one load of the library: a
+// module without a section of its own starts from the values the module
+// before left in memory, and saves them as its own. Brimwave.exe loads the
+// library afresh for each module instead; this pattern stays as it was.
+TEST_F(HostOrder, OneModuleAfterAnotherInOneLoadShareTheRecord)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(0, boxKeys));
+    player.Quit();
+    player.Pump();
+    ASSERT_TRUE(player.Fetch(1));
+    ASSERT_EQ(player.Init(), 0);
+    HWND spheres = player.PluginWindow();
+    ASSERT_NE(spheres, nullptr);
+    RECT outer = {};
+    GetWindowRect(spheres, &outer);
+    EXPECT_EQ(outer.left, 40) << "at the place the module before left";
+    EXPECT_EQ(player.Render(), 0);
+    player.Quit();
+    player.Pump();
+    for (const auto& key : boxKeys)
+        EXPECT_EQ(player.IniValue(moduleNames[1], key.first), key.second) << key.first;
+    EXPECT_EQ(player.IniValue(moduleNames[1], "detail"), 10);
+    EXPECT_EQ(player.IniValue(moduleNames[1], "lines"), 0);
 }
 
 TEST_F(HostOrder, SampleRateAndChannelCountDoNotMatter)

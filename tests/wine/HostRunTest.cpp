@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -545,7 +546,8 @@ TEST_F(HostRunTest, ConfigAndListRunNoModule)
               "3: Closes the host in frame four\n"
               "4: Windowless\n"
               "5: Draws in a child of the host\n"
-              "6: Slow to render\n");
+              "6: Slow to render\n"
+              "7: Closes its window in frame three\n");
 }
 
 TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
@@ -569,7 +571,7 @@ TEST_F(HostRunTest, EachFailureHasItsExitCodeAndMessage)
         {"user32.dll", nullptr, 3, "does not export winampVisGetHeader", {}},
         // 5
         {Fake(), "0x100", 4, "header version 0x100, expected 0x101", {}},
-        {"--module 7 " + Fake(), nullptr, 5, "no module 7", {}},
+        {"--module 8 " + Fake(), nullptr, 5, "no module 8", {}},
         {"--module -1 " + Fake(), nullptr, 5, "no module -1", {}},
         {"--module 1 " + Fake(), nullptr, 6, "Init of module 1 returned 1", {"init"}},
         {"--module 4 --capture \"" + WorkDirectory() + "none\" " + Fake(), nullptr, 8, "opened no window to capture",
@@ -666,7 +668,7 @@ TEST_F(HostRunTest, TheViewerRefusesWhatBrimhostRefusesInItsOwnName)
     };
     // --silence: the viewer would listen to the PC otherwise.
     const Case cases[] = {
-        {nullptr, "--silence --module 7 " + Fake(), 5, "Brimwave.exe: the plug-in has no module 7"},
+        {nullptr, "--silence --module 8 " + Fake(), 5, "Brimwave.exe: the plug-in has no module 8"},
         {nullptr, "--silence --module -1 " + Fake(), 5, "Brimwave.exe: the plug-in has no module -1"},
         {nullptr, "--bogus", 1, "Brimwave.exe: unknown option '--bogus'\n(Brimwave.exe --help lists"},
         {"render:access", "--silence " + Fake(), 12, "Brimwave.exe: the plug-in '" + fakePath + "' crashed in Render"},
@@ -683,6 +685,179 @@ TEST_F(HostRunTest, TheViewerRefusesWhatBrimhostRefusesInItsOwnName)
     const HostRun help = RunHost("--help", {}, viewer);
     EXPECT_EQ(help.exitCode, 0u);
     EXPECT_EQ(help.out.rfind("usage: Brimwave.exe ", 0), 0u) << help.out;
+}
+
+// Brimwave.exe beside a copy of the built plug-in, with the plugin.ini given,
+// in a folder of its own; the folder's path.
+std::string ViewerBesideThePlugin(const std::string& name, const std::string& iniText)
+{
+    const std::string folder = WorkDirectory() + name;
+    CreateDirectoryA(WorkDirectory().c_str(), nullptr);
+    CreateDirectoryA(folder.c_str(), nullptr);
+    EXPECT_TRUE(CopyFileA(hostPath.c_str(), (folder + "\\Brimwave.exe").c_str(), FALSE)) << GetLastError();
+    EXPECT_TRUE(CopyFileA(realPath.c_str(), (folder + "\\vis_brim.dll").c_str(), FALSE)) << GetLastError();
+    WriteFileText(folder + "\\plugin.ini", iniText);
+    return folder;
+}
+
+// Polls `done` for up to `seconds` while the host runs.
+bool PollFor(HANDLE process, double seconds, const std::function<bool()>& done)
+{
+    const DWORD end = GetTickCount() + static_cast<DWORD>(seconds * 1000);
+    return PollWhileRunning(process, [&done, end] { return done() || static_cast<LONG>(GetTickCount() - end) >= 0; }) &&
+           done();
+}
+
+// The plug-in's window titled `title`, once it is there; null if the host ended first.
+HWND WaitForBrimwaveWindow(HANDLE process, const char* title)
+{
+    HWND window = nullptr;
+    PollWhileRunning(process, [&window, title] { return (window = FindWindowA("Brimwave", title)) != nullptr; });
+    return window;
+}
+
+std::string Place(const RECT& r)
+{
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+           std::to_string(r.bottom - r.top);
+}
+
+std::string Place(HWND window)
+{
+    RECT outer = {};
+    GetWindowRect(window, &outer);
+    return Place(outer);
+}
+
+bool CoversTheScreen(HWND window)
+{
+    const RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    return Place(window) == Place(screen) && (GetWindowLongA(window, GWL_STYLE) & WS_CAPTION) == 0;
+}
+
+void PostDoubleClick(HWND window)
+{
+    for (int click = 0; click < 2; ++click) {
+        PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(60, 50));
+        PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(60, 50));
+    }
+}
+
+void PostKeyDown(HWND window, WPARAM key)
+{
+    PostMessageA(window, WM_KEYDOWN, key, 0x00010001);
+}
+
+struct SavedKey {
+    const char* section;
+    const char* key;
+    int value;
+};
+
+void ExpectSaved(const std::string& ini, const std::vector<SavedKey>& keys)
+{
+    for (const SavedKey& k : keys)
+        EXPECT_EQ(GetPrivateProfileIntA(k.section, k.key, INT_MIN, ini.c_str()), k.value) << k.section << " " << k.key;
+}
+
+TEST_F(HostRunTest, EachModuleTheViewerOpensStartsFromItsOwnSectionOrTheDefaults)
+{
+    ASSERT_FALSE(realPath.empty()) << "vis_brim.dll not among the arguments";
+    // No Spheres section, and a Texture section with only two keys.
+    const std::string folder = ViewerBesideThePlugin(
+        "viewer-sections",
+        "[Rectangles]\r\nscreen_x=300\r\nscreen_y=200\r\nscreen_w=500\r\nscreen_h=400\r\nvistype=0\r\n"
+        "fallspeed=300\r\nscales=1234\r\nscalew=4321\r\n[Rectangle/Texture(prelim)]\r\nscreen_x=120\r\nscales=2222\r\n");
+    struct Step {
+        const char* title;
+        WPARAM key;
+        std::string opened;  // where its window opened
+        std::string expected;
+    };
+    Step steps[] = {
+        {"Rectangles", 'M', "(none)", "300,200 500x400"},
+        {"Spheres", 'M', "(none)", "50,50 640x480"},
+        {"Rectangle/Texture(prelim)", VK_ESCAPE, "(none)", "120,50 640x480"},
+    };
+    const HostRun run = RunHost("--silence --seconds 30", [&steps](HANDLE process) {
+        for (Step& step : steps) {
+            HWND window = WaitForBrimwaveWindow(process, step.title);
+            if (window == nullptr)
+                return;
+            step.opened = Place(window);
+            PostKeyDown(window, step.key);
+        }
+    }, folder + "\\Brimwave.exe");
+    EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+    EXPECT_TRUE(Contains(run.out, "module 2: Rectangle/Texture(prelim)\nended: the plug-in posted the quit message"))
+        << run.out;
+    for (const Step& step : steps)
+        EXPECT_EQ(step.opened, step.expected) << step.title << "'s window";
+
+    const char* spheres = "Spheres";
+    const char* texture = "Rectangle/Texture(prelim)";
+    ExpectSaved(folder + "\\plugin.ini",
+                {
+                    {"Rectangles", "screen_x", 300}, {"Rectangles", "scales", 1234}, {"Rectangles", "scalew", 4321},
+                    // The plug-in's defaults, as a first start saves them.
+                    {spheres, "screen_x", 50}, {spheres, "screen_y", 50}, {spheres, "screen_w", 640},
+                    {spheres, "screen_h", 480}, {spheres, "vistype", 1}, {spheres, "fallspeed", 77},
+                    {spheres, "scales", 500}, {spheres, "scalew", 10000}, {spheres, "detail", 10},
+                    {spheres, "lines", 0},
+                    // Its own two keys, and the defaults for the rest.
+                    {texture, "screen_x", 120}, {texture, "screen_y", 50}, {texture, "screen_w", 640},
+                    {texture, "screen_h", 480}, {texture, "vistype", 1}, {texture, "fallspeed", 77},
+                    {texture, "scales", 2222}, {texture, "scalew", 10000},
+                });
+}
+
+TEST_F(HostRunTest, MInFullScreenOpensTheViewersNextModuleInFullScreen)
+{
+    ASSERT_FALSE(realPath.empty()) << "vis_brim.dll not among the arguments";
+    const std::string folder = ViewerBesideThePlugin(
+        "viewer-full-screen", "[Rectangles]\r\nscreen_x=100\r\nscreen_y=80\r\nscreen_w=320\r\nscreen_h=240\r\n"
+                              "[Spheres]\r\nscreen_x=200\r\nscreen_y=90\r\nscreen_w=400\r\nscreen_h=300\r\n");
+    bool firstFull = false, nextFull = false, nextFramed = false;
+    std::string nextLeft = "(none)";
+    const HostRun run = RunHost("--silence --seconds 60", [&](HANDLE process) {
+        HWND rectangles = WaitForBrimwaveWindow(process, "Rectangles");
+        if (rectangles == nullptr)
+            return;
+        PostDoubleClick(rectangles);
+        firstFull = PollFor(process, 10, [rectangles] { return CoversTheScreen(rectangles); });
+        PostKeyDown(rectangles, 'M');
+        HWND spheres = WaitForBrimwaveWindow(process, "Spheres");
+        if (spheres == nullptr)
+            return;
+        nextFull = PollFor(process, 10, [spheres] { return CoversTheScreen(spheres); });
+        // Leaving full screen brings the module's own window back.
+        PostDoubleClick(spheres);
+        nextFramed = PollFor(process, 10, [spheres] { return (GetWindowLongA(spheres, GWL_STYLE) & WS_CAPTION) != 0; });
+        nextLeft = Place(spheres);
+        PostKeyDown(spheres, VK_ESCAPE);
+    }, folder + "\\Brimwave.exe");
+    EXPECT_EQ(run.exitCode, 0u) << run.out << run.err;
+    EXPECT_TRUE(firstFull) << "the double-click made the first module full screen";
+    EXPECT_TRUE(nextFull) << "the next module opens in full screen\n" << run.out;
+    EXPECT_TRUE(nextFramed);
+    EXPECT_EQ(nextLeft, "200,90 400x300") << "framed again at its own place";
+    ExpectSaved(folder + "\\plugin.ini", {{"Rectangles", "screen_x", 100}, {"Rectangles", "screen_w", 320},
+                                          {"Spheres", "screen_x", 200}, {"Spheres", "screen_y", 90},
+                                          {"Spheres", "screen_w", 400}, {"Spheres", "screen_h", 300}});
+}
+
+TEST_F(HostRunTest, APluginWindowClosedWithoutAQuitMessageEndsTheRun)
+{
+    for (const std::string& program : {hostPath, ViewerCopy()}) {
+        SCOPED_TRACE(program);
+        const HostRun run = RunHost("--silence --module 7 --seconds 10 " + Fake(), {}, program);
+        EXPECT_EQ(run.exitCode, 0u) << run.err;
+        const char* const expected[] = {"init", "render", "message", "render", "message", "render", "message", "quit"};
+        ExpectEvents(run, expected);
+        ASSERT_FALSE(run.log.empty());
+        EXPECT_EQ(run.log.back().fields.at("window"), "0") << "the window was gone before Quit";
+        EXPECT_TRUE(Contains(run.out, "ended: the plug-in's window was closed\n")) << run.out;
+    }
 }
 
 TEST_F(HostRunTest, ASizedOrOfflineRunPutsThePluginWindowBackBeforeQuit)

@@ -5,6 +5,7 @@
 #include "host/ImportPatch.h"
 #include "PlayerStandIn.h"
 #include "WineTestSupport.h"
+#include "window/FullScreenRequest.h"
 
 #include <gtest/gtest.h>
 
@@ -268,6 +269,39 @@ TEST_F(FullScreen, DoubleClickCoversTheMonitorAndComesBack)
     EXPECT_EQ(Describe(OuterOf(window)), Describe(normal));
     EXPECT_EQ(GetWindowLongA(window, GWL_STYLE), style);
     player.Quit();
+}
+
+// Brimwave.exe's request, which carries full screen over to the next module.
+TEST_F(FullScreen, TheHostsRequestCoversTheMonitorAndADoubleClickLeaves)
+{
+    ASSERT_NO_FATAL_FAILURE(Load());
+    ASSERT_NO_FATAL_FAILURE(Start(1, {{"screen_x", 100}, {"screen_y", 80}, {"screen_w", 320}, {"screen_h", 240}}));
+    const UINT request = RegisterWindowMessageA("Brimwave full screen request");
+    ASSERT_NE(request, 0u);
+    const Outer normal = OuterOf(window);
+    const RECT monitor = MonitorOf(window).rcMonitor;
+    const Outer whole = {monitor.left, monitor.top, monitor.right - monitor.left, monitor.bottom - monitor.top};
+    const auto gone = reinterpret_cast<LPARAM>(reinterpret_cast<HMONITOR>(0x7E57));
+
+    EXPECT_EQ(SendMessageA(window, request, askFullScreen, 0), 0) << "framed";
+    EXPECT_EQ(Describe(OuterOf(window)), Describe(normal)) << "asking changes nothing";
+    EXPECT_EQ(SendMessageA(window, request, enterFullScreen, gone), 1) << "a monitor that has gone: its own";
+    EXPECT_EQ(Describe(OuterOf(window)), Describe(whole));
+    EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_CAPTION, 0);
+    EXPECT_EQ(SendMessageA(window, request, askFullScreen, 0), 1);
+    const auto own = reinterpret_cast<LPARAM>(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY));
+    EXPECT_EQ(SendMessageA(window, request, enterFullScreen, own), 1) << "already";
+    player.Pump();
+
+    DoubleClick(player, window);
+    EXPECT_EQ(Describe(OuterOf(window)), Describe(normal)) << "back where it opened";
+    EXPECT_EQ(SendMessageA(window, request, askFullScreen, 0), 0);
+
+    // Stopped while full screen by the request: the framed place is saved.
+    EXPECT_EQ(SendMessageA(window, request, enterFullScreen, own), 1);
+    EXPECT_EQ(player.Render(), 0);
+    player.Quit();
+    EXPECT_EQ(Describe(SavedOuter(player, moduleNames[1])), Describe(normal));
 }
 
 TEST_F(FullScreen, LeavingAfterItsMonitorWentComesBackOnAnother)
