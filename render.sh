@@ -196,6 +196,9 @@ signals=(HUP INT QUIT PIPE TERM)
 cleanup() {
     local status=$?
     trap '' "${signals[@]}"
+    # Nothing more is said: bash itself may complain of a child that a
+    # "wait -n" has already reaped ("wait_for: No record of process").
+    exec 2>/dev/null
     # Their output is thrown away: no need to let them finish it. ffmpeg
     # would otherwise wait for the end of the FIFO that this script holds.
     exec 3>&- || true
