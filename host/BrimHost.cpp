@@ -13,8 +13,8 @@
 #include "host/SystemError.h"
 #include "host/Utf8Path.h"
 #include "host/Viewer.h"
+#include "player/FullScreenRequest.h"
 #include "player/VisModule.h"
-#include "window/FullScreenRequest.h"
 
 #include <windows.h>
 

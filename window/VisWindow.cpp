@@ -5,7 +5,7 @@
 #include "settings/ScaleKeys.h"
 #include "settings/Settings.h"
 #include "window/FullScreen.h"
-#include "window/FullScreenRequest.h"
+#include "player/FullScreenRequest.h"
 #include "window/RenderContext.h"
 #include "window/ScreenPlacement.h"
 

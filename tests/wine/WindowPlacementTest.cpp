@@ -5,7 +5,7 @@
 #include "host/ImportPatch.h"
 #include "PlayerStandIn.h"
 #include "WineTestSupport.h"
-#include "window/FullScreenRequest.h"
+#include "player/FullScreenRequest.h"
 
 #include <gtest/gtest.h>
 
