@@ -6,11 +6,12 @@
 ;
 ; Exit codes of Setup and of the uninstaller, silent or not: 0 done,
 ; 1 cancelled by the user, 2 aborted, 3 the folder is not the player's
-; (winamp.exe missing), 4 vis_brim.dll is in use (the player has it loaded),
-; 5 the plug-in folder cannot be written, 6 the account may not change
-; vis_brim.dll.
-; /S installs silently; /D=<player folder> (quoted or not) overrides the
-; folder found in the registry.
+; (winamp.exe missing, or /D= names a file or nothing), 4 vis_brim.dll is in
+; use (the player has it loaded), 5 the plug-in folder cannot be written,
+; 6 the account may not change vis_brim.dll.
+; /S installs silently; /D=<player folder> (quoted or not, absolute or
+; relative to the current folder) overrides the folder found in the registry.
+; However a folder is spelled, it is used in one spelling (CanonicalFolder).
 
 Unicode true
 SetCompressor /SOLID lzma
@@ -61,6 +62,8 @@ VIAddVersionKey CompanyName "${PUBLISHER}"
 VIAddVersionKey LegalCopyright "${COPYRIGHT}"
 
 Var PluginDir
+; 1 when the command line has /D=, even one naming nothing.
+Var FolderNamed
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -83,9 +86,71 @@ Var PluginDir
 ; Routines the installer and the uninstaller both need ("un." for the latter).
 !macro SharedFunctions UN
 
-; $0: a plug-in folder -> $1: the name of its Add/Remove entry, "" if none.
+; $0: a folder, however spelled -> $0: its one spelling, as Add/Remove, the
+; shortcut's key and the uninstaller's _?= get it: absolute (a relative one
+; from the current folder), without a \\?\ prefix, "." or ".." steps, "/"
+; or trailing "\", and, where it exists, with the long names and the letter
+; case it has on disk. "" stays "".
+Function ${UN}CanonicalFolder
+    Push $1
+    Push $2
+    Push $3
+    ; \\?\C:\... and \\?\UNC\server\...; others (\\?\Volume{...}) stay.
+    StrCpy $1 $0 8
+    StrCpy $2 $0 4
+    StrCpy $3 $0 1 5
+    ${If} $1 == "\\?\UNC\"
+        StrCpy $0 $0 "" 8
+        StrCpy $0 "\\$0"
+    ${ElseIf} $2 == "\\?\"
+    ${AndIf} $3 == ":"
+        StrCpy $0 $0 "" 4
+    ${EndIf}
+    ${If} $0 != ""
+        System::Call 'kernel32::GetFullPathNameW(w r0, i ${NSIS_MAX_STRLEN}, w .r1, p 0) i .r2'
+        ${If} $2 > 0
+        ${AndIf} $2 < ${NSIS_MAX_STRLEN}
+            StrCpy $0 $1
+        ${EndIf}
+        ; Long names that come from short ones have the case on disk.
+        System::Call 'kernel32::GetShortPathNameW(w r0, w .r1, i ${NSIS_MAX_STRLEN}) i .r2'
+        ${If} $2 > 0
+        ${AndIf} $2 < ${NSIS_MAX_STRLEN}
+            System::Call 'kernel32::GetLongPathNameW(w r1, w .r3, i ${NSIS_MAX_STRLEN}) i .r2'
+            ${If} $2 > 0
+            ${AndIf} $2 < ${NSIS_MAX_STRLEN}
+                StrCpy $0 $3
+            ${EndIf}
+        ${EndIf}
+        ${Do}
+            StrCpy $1 $0 1 -1
+            ${If} $1 != "\"
+                ${ExitDo}
+            ${EndIf}
+            StrCpy $0 $0 -1
+        ${Loop}
+    ${EndIf}
+    Pop $3
+    Pop $2
+    Pop $1
+FunctionEnd
+
+; $1: a folder read from the registry, which earlier releases wrote as given
+; -> $1: its one spelling.
+Function ${UN}CanonicalFolderIn1
+    Push $0
+    StrCpy $0 $1
+    Call ${UN}CanonicalFolder
+    StrCpy $1 $0
+    Pop $0
+FunctionEnd
+
+; $0: a plug-in folder -> $1: the name of its Add/Remove entry, "" if none;
+; $5: the folder of another entry whose Brimwave.exe is still there, "" if none.
 Function ${UN}FindEntry
-    StrCpy $1 ""
+    Push $R9
+    StrCpy $5 ""
+    StrCpy $R9 ""
     StrCpy $2 0
     ${Do}
         EnumRegKey $3 HKLM "${UNINSTALL_ROOT}" $2
@@ -94,19 +159,28 @@ Function ${UN}FindEntry
         ${EndIf}
         StrCpy $4 $3 8
         ${If} $4 == "${ENTRY_NAME}"
-            ReadRegStr $4 HKLM "${UNINSTALL_ROOT}\$3" "InstallLocation"
-            ${If} $4 == $0
-                StrCpy $1 $3
-                Return
+            ReadRegStr $1 HKLM "${UNINSTALL_ROOT}\$3" "InstallLocation"
+            Call ${UN}CanonicalFolderIn1
+            ${If} $1 == $0
+                ${If} $R9 == ""
+                    StrCpy $R9 $3
+                ${EndIf}
+            ${ElseIf} $5 == ""
+            ${AndIf} $1 != ""
+            ${AndIf} ${FileExists} "$1\${VIEWER_NAME}"
+                StrCpy $5 $1
             ${EndIf}
         ${EndIf}
         IntOp $2 $2 + 1
     ${Loop}
+    StrCpy $1 $R9
+    Pop $R9
 FunctionEnd
 
 ; $0: a plug-in folder. Earlier releases listed it for the current user only.
 Function ${UN}ForgetUserEntry
     ReadRegStr $1 HKCU "${UNINSTALL_ROOT}\${ENTRY_NAME}" "InstallLocation"
+    Call ${UN}CanonicalFolderIn1
     ${If} $1 == $0
         DeleteRegKey HKCU "${UNINSTALL_ROOT}\${ENTRY_NAME}"
     ${EndIf}
@@ -197,11 +271,14 @@ Function FindPlayer
     StrCpy $INSTDIR $0
 FunctionEnd
 
-; /D= is only recognised unquoted and last, and refused with quotes in the
-; folder; scripts and shells quote it when the folder holds a space
+; $INSTDIR: the folder /D= names, as written; $FolderNamed: 1 when there is
+; a /D=. NSIS itself takes /D= only unquoted and last, and then only an
+; absolute folder that is not a file: for any other it leaves $INSTDIR empty,
+; as without /D=. Scripts and shells quote it when the folder holds a space
 ; ("/D=C:\My Player"), some quote the folder alone (/D="C:\My Player"),
 ; which $CMDLINE then lacks.
 Function FolderFromCommandLine
+    StrCpy $FolderNamed 0
     System::Call 'kernel32::GetCommandLineW() w .r0'
     StrCpy $2 0
     ${Do}
@@ -210,15 +287,26 @@ Function FolderFromCommandLine
             Return
         ${EndIf}
         ${If} $1 == '"/D='
-        ${OrIf} $1 == '/D="'
+        ${OrIf} $1 == ' /D='
             ${ExitDo}
         ${EndIf}
         IntOp $2 $2 + 1
     ${Loop}
+    StrCpy $FolderNamed 1
+    StrCpy $3 $1 1
     IntOp $2 $2 + 4
     StrCpy $0 $0 "" $2
-    StrCpy $1 '"'
-    Call UpTo
+    StrCpy $1 $0 1
+    ${If} $3 == ' '
+    ${AndIf} $1 == '"'
+        StrCpy $0 $0 "" 1
+        StrCpy $3 '"'
+    ${EndIf}
+    ; Unquoted, the rest of the line (as NSIS takes it).
+    ${If} $3 == '"'
+        StrCpy $1 '"'
+        Call UpTo
+    ${EndIf}
     StrCpy $INSTDIR $0
 FunctionEnd
 
@@ -300,28 +388,46 @@ Function FindPluginFolder
     ${If} ${FileExists} "$0\*.*"
         StrCpy $PluginDir $0
     ${EndIf}
+    StrCpy $0 $PluginDir
+    Call CanonicalFolder
+    StrCpy $PluginDir $0
 FunctionEnd
 
+; $INSTDIR in its one spelling.
+Function CanonicalInstDir
+    StrCpy $0 $INSTDIR
+    Call CanonicalFolder
+    StrCpy $INSTDIR $0
+FunctionEnd
+
+; Named by /D= (even as a file or as nothing) or found, the folder must be
+; the player's.
 Function .onInit
     Call FolderFromCommandLine
-    ${If} $INSTDIR == ""
+    ${If} $FolderNamed = 0
         Call FindPlayer
     ${EndIf}
+    Call CanonicalInstDir
     ; Silent runs have no directory page to refuse a wrong folder.
     ${If} ${Silent}
-    ${AndIfNot} ${FileExists} "$INSTDIR\winamp.exe"
-        SetErrorLevel ${ERROR_NOT_PLAYER_FOLDER}
-        Quit
+        ${If} $INSTDIR == ""
+        ${OrIfNot} ${FileExists} "$INSTDIR\winamp.exe"
+            SetErrorLevel ${ERROR_NOT_PLAYER_FOLDER}
+            Quit
+        ${EndIf}
     ${EndIf}
 FunctionEnd
 
 Function .onVerifyInstDir
-    ${IfNot} ${FileExists} "$INSTDIR\winamp.exe"
+    ${If} $INSTDIR == ""
+    ${OrIfNot} ${FileExists} "$INSTDIR\winamp.exe"
         Abort
     ${EndIf}
 FunctionEnd
 
 Section "Brimwave"
+    ; As the directory page left it.
+    Call CanonicalInstDir
     Call FindPluginFolder
     SetOutPath $PluginDir
     SetOverwrite try
@@ -366,7 +472,8 @@ retry:
     File "/oname=$PluginDir\${LICENCE_NAME}" "${LICENSE}"
     File "/oname=$PluginDir\${VIEWER_NAME}" "${VIEWER}"
     WriteUninstaller "$PluginDir\${UNINSTALLER_NAME}"
-    ; For every user; a second player's install points it at its own folder.
+    ; For every user; a second player's install points it at its own folder,
+    ; the uninstaller at a copy that remains.
     SetShellVarContext all
     CreateShortCut "$SMPROGRAMS\${SHORTCUT_NAME}" "$PluginDir\${VIEWER_NAME}"
     WriteRegStr HKLM "${SHORTCUT_KEY}" "Shortcut" "$PluginDir"
@@ -413,6 +520,10 @@ SectionEnd
 ; code. A running uninstaller keeps its file open, so another copy deletes
 ; it the moment it has ended: before a Setup started next can write a new one.
 Function un.onInit
+    ; Entries of earlier releases give _?= the folder as /D= spelled it.
+    StrCpy $0 $INSTDIR
+    Call un.CanonicalFolder
+    StrCpy $INSTDIR $0
     ${GetParameters} $0
     ClearErrors
     ${un.GetOptions} $0 "/cleanup=" $1
@@ -427,7 +538,9 @@ Function un.onInit
         Delete "$INSTDIR\${UNINSTALLER_NAME}"
         Quit
     ${EndIf}
-    ${If} $EXEDIR != $INSTDIR
+    StrCpy $0 $EXEDIR
+    Call un.CanonicalFolder
+    ${If} $0 != $INSTDIR
         Return
     ${EndIf}
     InitPluginsDir
@@ -471,17 +584,39 @@ unRetry:
     Delete "$INSTDIR\${LICENCE_NAME}"
     Delete "$INSTDIR\${VIEWER_NAME}"
     Delete "$INSTDIR\${UNINSTALLER_NAME}"
-    ReadRegStr $0 HKLM "${SHORTCUT_KEY}" "Shortcut"
-    ${If} $0 == $INSTDIR
-        SetShellVarContext all
-        Delete "$SMPROGRAMS\${SHORTCUT_NAME}"
-        DeleteRegKey HKLM "${SHORTCUT_KEY}"
-    ${EndIf}
+    ; The shortcut runs this folder's Brimwave.exe: it goes with the last copy,
+    ; until then it runs another one's.
     StrCpy $0 $INSTDIR
     Call un.FindEntry
-    ${If} $1 != ""
-        DeleteRegKey HKLM "${UNINSTALL_ROOT}\$1"
+    ReadRegStr $1 HKLM "${SHORTCUT_KEY}" "Shortcut"
+    Call un.CanonicalFolderIn1
+    ${If} $1 == $INSTDIR
+        SetShellVarContext all
+        ${If} $5 == ""
+            Delete "$SMPROGRAMS\${SHORTCUT_NAME}"
+            DeleteRegKey HKLM "${SHORTCUT_KEY}"
+        ${Else}
+            ; Its working folder, as Setup makes it.
+            SetOutPath $5
+            CreateShortCut "$SMPROGRAMS\${SHORTCUT_NAME}" "$5\${VIEWER_NAME}"
+            WriteRegStr HKLM "${SHORTCUT_KEY}" "Shortcut" $5
+            DetailPrint "The Start menu's Brimwave now runs $5\${VIEWER_NAME}."
+        ${EndIf}
     ${EndIf}
+    ; Earlier releases could list one folder in several spellings.
+    ${Do}
+        StrCpy $0 $INSTDIR
+        Call un.FindEntry
+        ${If} $1 == ""
+            ${ExitDo}
+        ${EndIf}
+        ClearErrors
+        DeleteRegKey HKLM "${UNINSTALL_ROOT}\$1"
+        ${If} ${Errors}
+            ${ExitDo}
+        ${EndIf}
+    ${Loop}
+    StrCpy $0 $INSTDIR
     Call un.ForgetUserEntry
     ${If} ${FileExists} "$INSTDIR\plugin.ini"
         DetailPrint "Kept $INSTDIR\plugin.ini: it holds your settings."

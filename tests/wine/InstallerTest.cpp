@@ -1,7 +1,8 @@
 // The built installer, run silently as an administrator's script would run it,
 // against fake players laid out in the test prefix: where it installs, what it
-// refuses, an upgrade over settings, a DLL it cannot replace, two players, and
-// the uninstaller as its Add/Remove entry runs it.
+// refuses, how the command line may spell a folder, an upgrade over settings,
+// a DLL it cannot replace, two players and their shortcut, and the
+// uninstaller as its Add/Remove entry runs it.
 // Arguments from ctest: the installer, brimhost.exe, fake_vis.dll, vis_brim.dll.
 #include "WineTestSupport.h"
 #include "version.h"
@@ -22,6 +23,8 @@ constexpr char playerKey[] = "Software\\Winamp";
 // Where earlier releases listed themselves, for the current user only.
 constexpr char userEntryKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwave";
 constexpr char uninstaller[] = "\\Brimwave-uninstall.exe";
+// The plug-in folder whose Brimwave.exe the Start menu's shortcut runs.
+constexpr char shortcutKey[] = "Software\\Brimwave";
 const std::string scratch = "C:\\brimwave installer test";
 const std::string player = scratch + "\\Winamp";
 
@@ -35,11 +38,13 @@ std::string Argument(int index)
     return index < __argc ? ToWindowsPath(__argv[index]) : "";
 }
 
-DWORD RunProgram(std::string commandLine)
+// Started in the given folder, else in this program's current one.
+DWORD RunProgram(std::string commandLine, const std::string& folder = "")
 {
     STARTUPINFOA startup = {sizeof(startup)};
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
         ADD_FAILURE() << commandLine << ": error " << GetLastError();
         return ~0u;
     }
@@ -54,9 +59,20 @@ DWORD RunProgram(std::string commandLine)
     return exitCode;
 }
 
-DWORD Install(const std::string& arguments = "")
+DWORD Install(const std::string& arguments = "", const std::string& folder = "")
 {
-    return RunProgram("\"" + Argument(1) + "\" /S" + arguments);
+    return RunProgram("\"" + Argument(1) + "\" /S" + arguments, folder);
+}
+
+// A command-line option with %s standing for the folder, %S for it in capitals.
+std::string Spelled(std::string option, const std::string& folder)
+{
+    std::string capitals = folder;
+    CharUpperA(&capitals[0]);
+    for (const char* mark : {"%s", "%S"})
+        for (size_t at = option.find(mark); at != std::string::npos; at = option.find(mark))
+            option.replace(at, 2, mark[1] == 's' ? folder : capitals);
+    return option;
 }
 
 void RemoveTree(const std::string& folder)
@@ -118,6 +134,44 @@ std::string StartMenuShortcut()
     char folder[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, folder);
     return std::string(folder) + "\\Brimwave.lnk";
+}
+
+// What that shortcut starts and where, as Runs() says it; "" without one.
+std::string Shortcut()
+{
+    std::string text;
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        char program[MAX_PATH] = "";
+        char folder[MAX_PATH] = "";
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            if (SUCCEEDED(file->Load(Widen(StartMenuShortcut()).c_str(), STGM_READ)) &&
+                SUCCEEDED(link->GetPath(program, MAX_PATH, nullptr, 0)) &&
+                SUCCEEDED(link->GetWorkingDirectory(folder, MAX_PATH)))
+                text = std::string(program) + " in " + folder;
+            file->Release();
+        }
+        link->Release();
+    }
+    CoUninitialize();
+    return text;
+}
+
+// The shortcut's text for a plug-in folder's Brimwave.exe.
+std::string Runs(const std::string& pluginFolder)
+{
+    return pluginFolder + "\\Brimwave.exe in " + pluginFolder;
+}
+
+// The uninstaller's own file goes once the program that ran it has ended.
+bool GoesWithinHalfAMinute(const std::string& path)
+{
+    for (int tenths = 0; tenths < 300 && FileExists(path); ++tenths)
+        Sleep(100);
+    return !FileExists(path);
 }
 
 std::string AppData()
@@ -189,6 +243,8 @@ protected:
         RegDeleteKeyA(HKEY_CURRENT_USER, userEntryKey);
         for (const std::string& entry : Entries())
             RegDeleteKeyA(HKEY_LOCAL_MACHINE, (std::string(uninstallRoot) + "\\" + entry).c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, shortcutKey);
+        DeleteFileA(StartMenuShortcut().c_str());
         RemoveTree(AppData() + "\\Winamp");
         RemoveTree(scratch);
         RemoveTree(DefaultPlayerFolder());
@@ -207,10 +263,12 @@ protected:
 
 TEST_F(Installer, FindsThePlayerAndItsVisualizationFolderOrRefuses)
 {
-    enum Found { byUninstallString, byPlayerKey, byDefaultFolder, byCommandLine, nowhere, notAtCommandLine };
+    // noFolderAtCommandLine: a file or nothing, with a player in the registry.
+    enum Found { byUninstallString, byPlayerKey, byDefaultFolder, byCommandLine, nowhere, notAtCommandLine,
+                 noFolderAtCommandLine };
     const struct {
         Found found;
-        const char* option;        // names the folder (%s) on the command line
+        const char* option;        // names the folder (Spelled) on the command line, relative to the scratch folder
         const char* iniDir;        // paths.ini's inidir; null: winamp.ini beside winamp.exe
         const char* visDir;        // in winamp.ini; null: no winamp.ini
         DWORD exitCode;
@@ -231,6 +289,19 @@ TEST_F(Installer, FindsThePlayerAndItsVisualizationFolderOrRefuses)
         {byPlayerKey, nullptr, "%APPDATA%\\Winamp", "<player>\\Visuals", 0, "Visuals"},
         {byPlayerKey, nullptr, nullptr, "\\brimwave installer test\\Winamp\\Visuals", 0, "Visuals"},
         {byPlayerKey, nullptr, nullptr, "<player>\\Visualisierung\xC3\xBC", 0, "Visualisierung\xFC"},
+        {noFolderAtCommandLine, "/D=%s\\winamp.exe", nullptr, nullptr, exitNotPlayerFolder, nullptr},
+        {noFolderAtCommandLine, "/D=C:\\windows\\notepad.exe", nullptr, nullptr, exitNotPlayerFolder, nullptr},
+        // 15
+        {noFolderAtCommandLine, "/D=", nullptr, nullptr, exitNotPlayerFolder, nullptr},
+        {noFolderAtCommandLine, "/D=\"\"", nullptr, nullptr, exitNotPlayerFolder, nullptr},
+        // One spelling of the folder in the entry however the command line spells it.
+        {byCommandLine, "/D=%s\\.", nullptr, nullptr, 0, "Plugins"},
+        {byCommandLine, "/D=\\\\?\\%s", nullptr, nullptr, 0, "Plugins"},
+        {byCommandLine, "/D=\"%s\\\\\"", nullptr, nullptr, 0, "Plugins"},
+        // 20
+        {byCommandLine, "/D=%S", nullptr, nullptr, 0, "Plugins"},
+        {byCommandLine, "/D=Winamp", nullptr, nullptr, 0, "Plugins"},
+        {byCommandLine, "\"/D=Winamp\\Visuals\\..\"", nullptr, nullptr, 0, "Plugins"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE("row " + std::to_string(&row - rows));
@@ -255,17 +326,14 @@ TEST_F(Installer, FindsThePlayerAndItsVisualizationFolderOrRefuses)
         std::string arguments;
         if (row.found == byUninstallString)
             SetRegistryText(HKEY_LOCAL_MACHINE, playerUninstallKey, "UninstallString", "\"" + folder + "\\UninstWA.exe\"");
-        if (row.found == byPlayerKey || row.found == notAtCommandLine)
+        if (row.found == byPlayerKey || row.found == notAtCommandLine || row.found == noFolderAtCommandLine)
             SetRegistryText(HKEY_CURRENT_USER, playerKey, nullptr, folder);
         if (row.found == byCommandLine)
             SetRegistryText(HKEY_CURRENT_USER, playerKey, nullptr, scratch);  // no player there
-        if (row.option) {
-            arguments = std::string(" ") + row.option;
-            const std::string named = row.found == notAtCommandLine ? folder + "\\Visuals" : folder;
-            arguments.replace(arguments.find("%s"), 2, named);
-        }
+        if (row.option)
+            arguments = " " + Spelled(row.option, row.found == notAtCommandLine ? folder + "\\Visuals" : folder);
 
-        const DWORD exitCode = Install(arguments);
+        const DWORD exitCode = Install(arguments, scratch);
         EXPECT_EQ(exitCode, row.exitCode) << arguments;
         if (exitCode != row.exitCode)
             continue;
@@ -299,10 +367,7 @@ TEST_F(Installer, UpgradeAndUninstallKeepTheSettingsTheHostWrote)
     for (const char* name : {"\\vis_brim.dll", "\\Brimwave-LICENSE.txt", "\\Brimwave.exe"})
         EXPECT_FALSE(FileExists(plugins + name)) << name;
     EXPECT_FALSE(FileExists(StartMenuShortcut()));
-    // The uninstaller's own file goes once the program that ran it has ended.
-    for (int tenths = 0; tenths < 300 && FileExists(plugins + uninstaller); ++tenths)
-        Sleep(100);
-    EXPECT_FALSE(FileExists(plugins + uninstaller));
+    EXPECT_TRUE(GoesWithinHalfAMinute(plugins + uninstaller));
     EXPECT_EQ(ReadFileText(plugins + "\\plugin.ini"), settings) << "settings are the user's";
     EXPECT_TRUE(Entries().empty());
     EXPECT_TRUE(FileExists(player + "\\winamp.exe"));
@@ -332,6 +397,51 @@ TEST_F(Installer, AsksForAnAdministratorAndListsEachCopyForEveryUserUntilItIsRem
     EXPECT_EQ(Entries().size(), 1u) << "an install over a listed one keeps its entry";
     EXPECT_EQ(Uninstall(first), 0u);
     EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(Installer, ListsAFolderOnceHoweverTheCommandLineSpellsIt)
+{
+    const std::string plugins = InstallForThePlayer();
+    for (const char* option : {"/D=%s\\.", "/D=\"%s\\\\\"", "/D=\\\\?\\%s", "/D=%S", "\"/D=Winamp\\Visuals\\..\""}) {
+        SCOPED_TRACE(option);
+        EXPECT_EQ(Install(" " + Spelled(option, player), scratch), 0u);
+        EXPECT_EQ(Entries(), std::vector<std::string>{"Brimwave"});
+        ExpectInstalledIn(plugins);
+        EXPECT_EQ(Shortcut(), Runs(plugins));
+    }
+
+    // The entry and the shortcut's folder as an earlier release wrote them
+    // for /D=<player>\.: the uninstaller still removes all, itself too.
+    const std::string dotted = player + "\\.\\Plugins";
+    const std::string entry = std::string(uninstallRoot) + "\\Brimwave";
+    SetRegistryText(HKEY_LOCAL_MACHINE, entry.c_str(), "InstallLocation", dotted);
+    SetRegistryText(HKEY_LOCAL_MACHINE, entry.c_str(), "QuietUninstallString",
+                    "\"" + dotted + uninstaller + "\" /S _?=" + dotted);
+    SetRegistryText(HKEY_LOCAL_MACHINE, shortcutKey, "Shortcut", dotted);
+    EXPECT_EQ(Uninstall(dotted), 0u);
+    EXPECT_FALSE(FileExists(plugins + "\\vis_brim.dll"));
+    EXPECT_FALSE(FileExists(StartMenuShortcut()));
+    EXPECT_TRUE(Entries().empty());
+    EXPECT_TRUE(GoesWithinHalfAMinute(plugins + uninstaller));
+}
+
+TEST_F(Installer, KeepsTheStartMenuShortcutWhileACopyRemains)
+{
+    const std::string first = InstallForThePlayer();
+    const std::string other = scratch + "\\Other Winamp";
+    const std::string second = other + "\\Plugins";
+    LayOutPlayer(other);
+    ASSERT_EQ(Install(" /D=" + other), 0u);
+    EXPECT_EQ(Shortcut(), Runs(second)) << "the last install's";
+    EXPECT_EQ(Uninstall(second), 0u);
+    EXPECT_EQ(Shortcut(), Runs(first)) << "the copy that remains";
+
+    ASSERT_EQ(Install(" /D=" + other), 0u);
+    EXPECT_EQ(Uninstall(first), 0u);
+    EXPECT_EQ(Shortcut(), Runs(second)) << "kept";
+    EXPECT_EQ(Uninstall(second), 0u);
+    EXPECT_FALSE(FileExists(StartMenuShortcut())) << "gone with the last copy";
+    EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, shortcutKey, "Shortcut"), "(absent)");
 }
 
 TEST_F(Installer, KeepsAnOldDllItCannotReplaceAndSaysWhy)
