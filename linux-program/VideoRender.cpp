@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 bool CreatePartialFile(const std::string& output, PartialFile& file, std::string& error)
@@ -24,8 +25,17 @@ bool CreatePartialFile(const std::string& output, PartialFile& file, std::string
         return error = "'" + output + "' exists and is not a regular file", false;
     const std::size_t slash = file.finalPath.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : file.finalPath.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? file.finalPath : file.finalPath.substr(slash + 1);
-    std::string pattern = folder + "." + name + ".partial.XXXXXX";
+    std::string name = slash == std::string::npos ? file.finalPath : file.finalPath.substr(slash + 1);
+    // The partial file's name must fit where the video's does: a long name
+    // is cut, at a character's first byte, to leave room for the rest.
+    constexpr std::string_view suffix = ".partial.XXXXXX";
+    if (const std::size_t room = NAME_MAX - 1 - suffix.size(); name.size() > room) {
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xc0) == 0x80)
+            --cut;
+        name.resize(cut);
+    }
+    std::string pattern = folder + "." + name + std::string(suffix);
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     const int fd = mkstemp(buffer.data());

@@ -170,6 +170,13 @@ render --render same.flac -o out/kept.mp4 2>/dev/null || fail "a new video: exit
 [ "$(probe v:0 stream=codec_name out/kept.mp4)" = h264 ] || fail "the older video was not replaced"
 [ "$(stat -c %a out/kept.mp4)" = "$(printf '%o' $((0666 & ~$(umask))))" ] ||
     fail "the video's mode is $(stat -c %a out/kept.mp4)"
+# Names as long as a folder takes (255 bytes): the partial file's is cut, at
+# a character's start, to fit beside it.
+for long in "$(printf 'v%.0s' {1..251}).mp4" "$(printf 'ü%.0s' {1..125})v.gif"; do
+    render --render same.flac -o "out/$long" 2>long.log || fail "a 255-byte name of ${long:0:1}: $(cat long.log)"
+    [ -s "out/$long" ] || fail "a 255-byte name of ${long:0:1}: no video"
+done
+noPartials "long names"
 
 [ "$failures" = 0 ] && echo "all passed"
 exit $((failures > 0))
