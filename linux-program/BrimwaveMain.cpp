@@ -6,6 +6,7 @@
 #include "linux-program/ProgramOptions.h"
 #include "linux-program/PulseCapture.h"
 #include "linux-program/SdlWindow.h"
+#include "linux-program/VideoRender.h"
 #include "linux-program/XConnection.h"
 #include "cli/Failure.h"
 #include "files/ImageFile.h"
@@ -159,8 +160,16 @@ int SaveSnapshot(const std::string& path)
     const std::vector<unsigned char> png = EncodePng(lastFrame);
     if (png.empty())
         return Fail(exitCaptureFailed, "cannot encode the snapshot '" + path + "' as PNG");
-    if (!WriteBinaryFile(path, png))
-        return Fail(exitCaptureFailed, "cannot write the snapshot '" + path + "': " + std::strerror(errno));
+    // Written beside its name and put in place whole: a full disk keeps an
+    // older snapshot.
+    PartialFile partial;
+    std::string error;
+    const bool saved = CreatePartialFile(path, partial, error) && WriteBinaryFile(partial.path, png) &&
+                       CommitPartialFile(partial, error);
+    const int saveError = errno;
+    DiscardPartialFile(partial);
+    if (!saved)
+        return Fail(exitCaptureFailed, "cannot write the snapshot '" + path + "': " + std::strerror(saveError));
     return exitOk;
 }
 

@@ -85,6 +85,7 @@ mkdir "$work/read-only" "$work/full"
 mount -t tmpfs -o ro tmpfs "$work/read-only"
 mount -t tmpfs -o size=64k tmpfs "$work/full"
 AtExit() { umount "$work/read-only" "$work/full"; }
+echo "older snapshot" >"$work/full/shot.png"
 cat /dev/zero >"$work/full/fill" 2>/dev/null || true
 # A refusal comes before the run: one that started would last longer than
 # the minute it is given.
@@ -100,6 +101,8 @@ in a file as a folder|100|song.wav/shot.png|1|Not a directory
 in a read-only folder|100|read-only/shot.png|1|Read-only file system
 on a full disk|0.2|full/shot.png|8|No space left on device
 EOF
+check "a snapshot on a full disk: the older one kept" [ "$(cat "$work/full/shot.png")" = "older snapshot" ]
+check "a snapshot on a full disk: nothing else left" [ "$(ls -A "$work/full")" = $'fill\nshot.png' ]
 Live --seconds 0.001 --snapshot "$work/shot.png"
 check "a run ended before its first frame: saves one (exit code $status)" [ "$status" -eq 0 ]
 check "a run ended before its first frame: the frame, with the scene" [ "$(LitPixels "$work/shot.png")" -gt 0 ]
