@@ -133,6 +133,9 @@ RunEnd RunModule(int module, LiveRun& run)
         case WindowAction::NextModule: return RunEnd::NextModule;
         case WindowAction::None: break;
         }
+        // A closed terminal, Ctrl-C or SIGTERM ends the run as ESC does.
+        if (StopSignal() != 0)
+            return RunEnd::Quit;
         if (run.seconds > 0 && SecondsSince(run.start) >= run.seconds)
             return RunEnd::TimeUp;
         due = NextFrameDue(due, SecondsSince(run.start), record.delayMs / 1000.0);
@@ -214,6 +217,8 @@ int RunLive(const ProgramOptions& options)
     if (!StartCapture(source, options.listen.empty(), error))
         return Fail(exitAudio, error);
 
+    // Before SDL, which then leaves SIGINT and SIGTERM to these handlers.
+    CatchStopSignals();
     keepFrames = !options.snapshotPath.empty();
     SetFramePresenter(PresentToWindow);
     int module = options.module >= 0 ? options.module : LoadLastModule(settingsPath, rectanglesModule);

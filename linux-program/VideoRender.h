@@ -18,8 +18,8 @@ bool CreatePartialFile(const std::string& output, PartialFile& file, std::string
 bool CommitPartialFile(PartialFile& file, std::string& error);
 void DiscardPartialFile(PartialFile& file);
 
-// SIGINT, SIGTERM and SIGHUP, once or again, only ask the render to stop;
-// StopSignal() says which came first, 0 while none has.
+// SIGINT, SIGTERM and SIGHUP, once or again, only ask the render or the
+// live run to stop; StopSignal() says which came first, 0 while none has.
 void CatchStopSignals();
 int StopSignal();
 const char* StopSignalName(int signal);

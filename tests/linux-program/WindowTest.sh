@@ -85,5 +85,19 @@ check "the next run starts with the module shown last" Shows Spheres
 check "and where it was left" Becomes "$(xdotool search --onlyvisible --name '^Spheres$' | head -1)" "52,52 640x480"
 wait "$program"
 
+# A closed terminal (SIGHUP), Ctrl-C or SIGTERM ends the run as ESC does:
+# the settings saved, exit code 0.
+for signal in INT TERM HUP; do
+    rm -f "$ini"
+    "$brimwave" --module 2 --seconds 60 &
+    program=$!
+    Shows 'Rectangle/Texture\(prelim\)'
+    kill -"$signal" "$program"
+    status=0
+    wait "$program" || status=$?
+    check "SIG$signal ends the run with exit code 0 (got $status)" [ "$status" -eq 0 ]
+    check "SIG$signal: the settings saved" grep -q '^\[Rectangle/Texture(prelim)\]' "$ini"
+done
+
 [ "$failures" -eq 0 ] || cat "$ini"
 CheckedAll
