@@ -280,6 +280,7 @@ bool EndsWithGif(const std::string& path)
 
 constexpr int minEncodedSide = 16;
 constexpr int maxEncodedSide = 4096;
+constexpr double maxGifFps = 100.0;
 
 // The song's samples: a WAV file that the reader takes, for raw video from
 // the start, goes through the reader as it always has; anything else, and
@@ -331,6 +332,12 @@ int RunOfflineRender(const OfflineOptions& options)
             return Fail(exitUsage, "a video's sides are " + std::to_string(minEncodedSide) + " to " +
                                        std::to_string(maxEncodedSide) + " pixels, not " + std::to_string(width) +
                                        "x" + std::to_string(height));
+        // A GIF counts each frame's time in hundredths of a second.
+        if (kind == VideoKind::Gif && options.renderFps > maxGifFps) {
+            char fps[32];
+            std::snprintf(fps, sizeof fps, "%g", options.renderFps);
+            return Fail(exitUsage, "a GIF shows at most 100 frames a second, not " + std::string(fps));
+        }
         // yuv420p has one chroma sample per 2x2 pixels: an odd side is cropped.
         if (kind == VideoKind::Mp4 && (width % 2 || height % 2)) {
             std::fprintf(stderr, "brimwave: H.264 needs even sides: rendering %dx%d as %dx%d\n", width, height,

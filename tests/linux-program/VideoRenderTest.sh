@@ -110,6 +110,7 @@ failures_table=(
     "a file as the folder|--render same.flac -o notAFolder/x.mp4|8|cannot write into the folder"
     "a side too small|--render same.flac -o out/kept.mp4 --size 8x120|1|16 to 4096 pixels"
     "a side too big|--render same.flac -o out/kept.mp4 --size 5000x120|1|16 to 4096 pixels"
+    "a GIF above 100 fps|--render same.flac -o out/x.gif --fps 100.5|1|at most 100 frames a second, not 100.5"
 )
 for row in "${failures_table[@]}"; do
     IFS='|' read -r name arguments code message <<<"$row"
