@@ -348,8 +348,12 @@ int RunOfflineRender(const OfflineOptions& options)
     }
     // A FIFO or device as the song would block its reader for ever.
     struct stat songStatus;
-    if (stat(options.wavPath.c_str(), &songStatus) == 0 && !S_ISREG(songStatus.st_mode))
+    const bool songFound = stat(options.wavPath.c_str(), &songStatus) == 0;
+    if (songFound && !S_ISREG(songStatus.st_mode))
         return Fail(exitBadWav, "cannot use '" + options.wavPath + "': not a regular file");
+    // FFmpeg's word for an empty file depends on its name's format.
+    if (songFound && songStatus.st_size == 0)
+        return Fail(exitBadWav, "cannot use '" + options.wavPath + "': it is empty");
     std::string settingsMessage;
     if (CheckSettingsFile(options.settingsPath, settingsMessage) == SettingsUse::Refused)
         return Fail(exitUsage, settingsMessage);

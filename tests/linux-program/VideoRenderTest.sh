@@ -96,7 +96,7 @@ render --render same.flac -o clip.gif 2>gif.log || fail "gif: exit code $?: $(ta
 # Failures: exit code, message, the song and an older video untouched.
 echo "just text" >notes.txt
 mkdir -p out && echo "older video" >out/kept.mp4
-touch notAFolder
+touch notAFolder empty.flac
 cp same.flac song-copy.flac
 ln -s same.flac link.flac
 # what | arguments | exit code | message
@@ -106,6 +106,7 @@ failures_table=(
     "a text file|--render notes.txt -o out/kept.mp4|7|cannot use 'notes.txt'"
     "a picture|--render cover.png -o out/kept.mp4|7|no audio in it"
     "no such song|--render none.flac -o out/kept.mp4|7|cannot use 'none.flac'"
+    "an empty song|--render empty.flac -o out/kept.mp4|7|cannot use 'empty.flac': it is empty"
     "no such folder|--render same.flac -o none/x.mp4|8|cannot write into the folder"
     "a file as the folder|--render same.flac -o notAFolder/x.mp4|8|cannot write into the folder"
     "a side too small|--render same.flac -o out/kept.mp4 --size 8x120|1|16 to 4096 pixels"
