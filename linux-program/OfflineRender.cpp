@@ -280,7 +280,7 @@ bool EndsWithGif(const std::string& path)
 
 constexpr int minEncodedSide = 16;
 constexpr int maxEncodedSide = 4096;
-constexpr double maxGifFps = 100.0;
+constexpr int maxGifFps = 100;
 
 // The song's samples: a WAV file that the reader takes, for raw video from
 // the start, goes through the reader as it always has; anything else, and
@@ -336,7 +336,8 @@ int RunOfflineRender(const OfflineOptions& options)
         if (kind == VideoKind::Gif && options.renderFps > maxGifFps) {
             char fps[32];
             std::snprintf(fps, sizeof fps, "%g", options.renderFps);
-            return Fail(exitUsage, "a GIF shows at most 100 frames a second, not " + std::string(fps));
+            return Fail(exitUsage, "a GIF shows at most " + std::to_string(maxGifFps) + " frames a second, not " +
+                                       std::string(fps));
         }
         // yuv420p has one chroma sample per 2x2 pixels: an odd side is cropped.
         if (kind == VideoKind::Mp4 && (width % 2 || height % 2)) {

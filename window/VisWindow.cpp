@@ -2,10 +2,10 @@
 
 #include "scenes/SceneSetup.h"
 #include "frame/FrameStep.h"
+#include "player/FullScreenRequest.h"
 #include "settings/ScaleKeys.h"
 #include "settings/Settings.h"
 #include "window/FullScreen.h"
-#include "player/FullScreenRequest.h"
 #include "window/RenderContext.h"
 #include "window/ScreenPlacement.h"
 
